@@ -1,0 +1,85 @@
+// Simulation control: constants, directories and files of the case, the
+// run-state scalars of the driver and its control tables.
+#pragma once
+
+#include <cstdint>
+#include <iostream>
+#include <random>
+#include <string>
+
+#include "support/oarray.hpp"
+#include "support/outfile.hpp"
+
+namespace vorn {
+
+// Maximum number of quench-energy iterations per run.
+inline constexpr int NrItQE_M = 19;
+
+struct ControlState {
+    // --- constants ---------------------------------------------------------
+    double Pi = 3.141592653589793;
+    double Mu0 = 1.2566370614359173e-6;  // H/m
+    double Two = 2.0;
+    double T_He_ref = 2.1652;  // K
+    int DbgMsg = 0;            // debug-trace switch; always 0
+    std::string Sep = ",";     // column separator of the result files
+    std::string Version = "Aug 2013    ";
+
+    // --- directories (each ends with '/') and files ---------------------------
+    std::string root_dir;
+    std::string sub_dir;  // first console answer
+    std::string case_nr;  // second console answer
+    std::string case_dir, input_dir, output_dir, run_dir;
+
+    OutFile log_unit;    // VORN_log.dat, then each run's VORN_convergency.dat
+    OutFile qe_unit;     // VORN_QE.dat of the run
+    OutFile qesum_unit;  // VORN_QE_Sum.dat
+    OutFile msg_unit;    // VORN_messages.dat (appended)
+
+    std::istream* con_in = &std::cin;
+    std::ostream* con_out = &std::cout;
+    std::ostream* con_err = &std::cerr;
+
+    // Uniform random numbers on [0, 1) for the contact-resistance scatter:
+    // std::mt19937_64 with its default seed; each number takes the top 53
+    // bits of one draw.
+    std::mt19937_64 rng{std::mt19937_64::default_seed};
+
+    // --- derived counts ---------------------------------------------------------
+    int NS_half = 0, NS_m1 = 0, NS_2 = 0, NS_2m1 = 0, NS_2m2 = 0;
+    int NEqB = 0, NEq = 0;
+    int NCa = 0, NBw = 0;
+
+    // --- run state ------------------------------------------------------------------
+    int Run = 0, Iter = 0, NTS = 0, NTS_end = 0;
+    double Time = 0, dt = 0, Time_prev = 0, dt_prev = 0, TimeEnd = 0;
+    double t_HP_end = -1;  // s, -1 without heat pulse
+    double E_HP_inp = 0;   // J
+    int NrStepDt = 0;
+    // 1 while the step is shorter than the table's because a failed step was
+    // halved: it then grows back by at most a factor two every five steps.
+    int DtReduced = 0;
+    double CPC = 0, dIdt = 0;
+    double Ba1 = 0, Ba2 = 0, dBa1dt = 0, dBa2dt = 0;
+    int CntR = 0, NrItRs = 0, NrItTs = 0;
+    int NrCsCh = 0, NrRsCh = 0, NrTsCh = 0, NrTHsCh = 0, NrIndCh = 0, NrSecRes = 0;
+    int ConvYN = 0, IndUnch = 0, TsConv = 0, StepAdd = 0;
+    int RunDone = 0, VoltStopFlag = 0, EndOfRun = 0, FinalStep = 0;
+    double Ts_max = 0, Tmax_prev = 0;
+    double E_HP_min = 0, E_HP_max = 0, TC_min = 0, TC_max = 0;
+    double PaInf_T = 0, PcInf_T = 0, PsInf_T = 0;  // W
+
+    // --- control tables ---------------------------------------------------------------
+    RArr1 ConvFR;      // 1..CntR_M
+    IArr1 NrItR_M;     // 1..CntR_M
+    IArr1 QE_Dec;      // 1..NrItQE_M: -99 undecided, 0 no quench, 1 quench
+    RArr2 t_cpu_iter;  // 1..NrRunT x 1..NrItQE_M, s
+    IArr2 NrSATs;      // b x s: -1, 0, 1
+};
+
+// Uniform random number on [0, 1) from the case's generator.
+inline double uniform01(ControlState& c) {
+    return double(c.rng() >> 11) * 0x1.0p-53;
+}
+
+}  // namespace vorn

@@ -1,0 +1,290 @@
+// The main program: the start-up sequence, then the loops over runs,
+// quench-energy iterations, time steps, relaxation levels and resistance
+// iterations.
+#include "control/driver.hpp"
+
+#include <cmath>
+#include <ctime>
+#include <new>
+#include <string>
+
+#include "control/control.hpp"
+#include "control/messages.hpp"
+#include "field/field.hpp"
+#include "input/input.hpp"
+#include "magnetisation/magnetisation.hpp"
+#include "network/network.hpp"
+#include "output/output.hpp"
+#include "support/listread.hpp"
+#include "support/stop.hpp"
+#include "thermal/thermal.hpp"
+
+namespace vorn {
+
+namespace {
+
+// Process CPU time in seconds.
+double cpu_seconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+
+void start_up(Model& m) {
+    read_input_parameters(m);
+    check_input_parameters(m);
+    read_other_files(m);
+    initialize_2(m);
+    position_calculation(m);
+    initialize_hf(m);
+    strand_specific_data(m);
+    if (m.Opt_SF == 1) self_field_array_calculation(m);
+    // Without time steps only the state at t = 0 is solved: no inductances.
+    if (m.NrSteps_inp > 0) mutual_ind_array_calculation(m);
+    ra_definition(m);
+    rc_definition(m);
+    surf_loop_definition(m);
+    allocate_arrays(m);
+    field_across_w_loops(m);
+    field_across_w_strands(m);
+    if (m.Opt_FLC == 1) fl_transport_calculation(m);
+    m.t_cpu_iter.allocate(1, m.NrRunT, 1, NrItQE_M, 0.0);
+    m.QE_Dec.allocate(1, NrItQE_M, -99);
+}
+
+// Temperature iteration; `inner` is the call inside the resistance loop.
+void temperature_loop(Model& m, bool inner) {
+    m.TsConv = 0;
+    if (inner) m.NrItTs = 0;
+    if (m.NrItT_M <= 0 || m.StepAdd != 0) return;
+    do {
+        m.NrItTs = m.NrItTs + 1;
+        temp_calculation(m);
+    } while (m.TsConv != 1 && m.NrItTs < m.NrItT_M && m.StepAdd != 1);
+}
+
+// Between assembly and solution of a finite cable: how many rows of the
+// right-hand side (inductive and applied-field terms) changed since the last
+// solution.  The tolerance starts small and reaches SolAcc after
+// 1/F_SolAcc resistance iterations.
+void right_hand_side_check(Model& m) {
+    m.NrIndCh = 0;
+    if (m.NBMut >= 1 && m.NTS >= 1) {
+        const double f = std::min(1.0, m.NrItRs * m.F_SolAcc);
+        const double tol = m.SolAcc * f;
+        int count = 0;
+        for (int i = 1; i <= m.NEq; ++i) {
+            const double r = m.A(i, m.NCa);
+            if (std::abs(r) > 1e-6 && std::abs((m.A_nca(i) - r) / r) > tol) ++count;
+        }
+        m.NrIndCh = count;
+        m.IndUnch = count == 0 ? 1 : 0;
+    }
+    for (int i = 1; i <= m.NEq; ++i) m.A_nca(i) = m.A(i, m.NCa);
+}
+
+void network_solution(Model& m) {
+    if (m.Opt_UnifCur1 == 2 || (m.Opt_UnifCur1 == 1 && m.NTS == 0)) {
+        currents_powers_calculation_equal(m);
+    } else if (m.Opt_Cable == 1) {
+        create_system_matrix(m);
+        fill_infinit_array(m, 1);
+        if (m.DbgMsg == 1) check_zero_columns(m);
+        solve_infinit_array(m);
+        currents_powers_calculation(m);
+        release_system_matrix(m);
+    } else {
+        create_system_matrix(m);
+        fill_band_1(m);
+        fill_array(m);
+        fill_band_nb(m);
+        right_hand_side_check(m);
+        solve_array(m);
+        currents_powers_calculation(m);
+        release_system_matrix(m);
+    }
+}
+
+// Filament coupling power of every section (W).
+void filament_coupling_power(Model& m) {
+    for (int b = 1; b <= m.NB; ++b)
+        for (int s = 2; s <= m.NS_2m1; ++s)
+            m.PFs(b, s) = m.Two * m.TauIF / m.Mu0 * m.BDOTs(b, s) * m.BDOTs(b, s) * m.Vol_s(s);
+}
+
+// One resistance iteration; returns true when it converged.
+bool resistance_iteration(Model& m) {
+    m.NrItRs = m.NrItRs + 1;
+    if (m.Opt_RsCalc > 1) rs_calculation(m);
+    m.IndUnch = 1;
+    network_solution(m);
+    filament_coupling_power(m);
+    if (m.Opt_SF == 1) {
+        self_field_calculation(m);
+        total_field_calculation(m);
+    }
+    heat_per_section(m);
+    if (m.Opt_Temp > 0 && m.NTS > 0) temperature_loop(m, true);
+    if (m.Opt_SF == 1 || m.Opt_Temp > 0) crit_cur_and_temp_calculation(m);
+    iteration_yn(m);
+    return m.ConvYN == 1;
+}
+
+// The relaxation levels of one time step; true when a level converged.
+bool attempt_loop(Model& m) {
+    for (;;) {
+        if (m.CntR >= m.CntR_M) {  // all levels used up
+            if (m.StepAdd == 0) {
+                m.StepAdd = 1;
+                m.CntR = 1;
+            }
+            return false;
+        }
+        if (m.StepAdd == 1) return false;
+        m.CntR = m.CntR + 1;
+        m.NrItRs = 0;
+        cs_estimate(m);
+        if (m.Opt_SF > 0) self_field_calculation(m);
+        total_field_calculation(m);
+        m.NrItTs = 0;
+        if (m.Opt_Temp > 0 && m.NTS > 0) temperature_loop(m, false);
+        crit_cur_and_temp_calculation(m);
+        while (m.NrItRs < m.NrItR_M(m.CntR) && m.StepAdd == 0)
+            if (resistance_iteration(m)) return true;
+    }
+}
+
+double total(const RArr2& a) {
+    double s = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) s += a.data()[i];
+    return s;
+}
+
+void output_phase(Model& m) {
+    saturation_check(m);
+    const int NB = m.NB, last = m.NS_2m1;
+    if (m.Opt_Trans_HF > 0)
+        for (int b = 1; b <= NB; ++b)
+            for (int s = 2; s <= last; ++s)
+                if (m.Regime(b, s) == 1) m.E_Trans(b, s) -= m.HF_He(b, s) * m.dt;
+    if (m.Opt_Temp >= 2 && m.Opt_He == 1)
+        for (int b = 1; b <= NB; ++b)
+            for (int s = 2; s <= last; ++s)
+                if (m.T0_supercr(b, s) < -0.0005 && m.Ts(b, s) - m.TBath > m.dT)
+                    m.T0_supercr(b, s) = m.Time;
+    convert_arrays(m);
+    if (m.Opt_FLC == 1) fl_calculation(m);
+    if (NB > 1) voltage_calculation(m);
+    define_prev_min_max(m);
+    write_progress(m);
+    if (m.Opt_Magn == 1) write_magn(m);
+
+    // Resistive voltage: all power over the transport current.
+    const double P = total(m.Pa) + total(m.Pc) + total(m.Ps) + total(m.PFs);
+    if (NB > 1 && std::abs(m.CPC) > 1e-6 && P / std::abs(m.CPC) > m.VoltStop)
+        m.VoltStopFlag = 1;
+
+    if (m.Opt_HP == 2) qe_decision(m);
+    m.FinalStep = (m.Time >= m.TimeEnd || m.QE_Dec(m.Iter) >= 0) ? 1 : 0;
+    write_nts(m, m.FinalStep);
+}
+
+void time_step(Model& m) {
+    m.NTS = m.NTS + 1;
+    time_calculation(m);
+    b_applied_definition(m);
+    m.CntR = m.CntR - 1;
+    initialize_time_step(m);
+    if (m.Opt_Cable == 2) boundary_currents_definition(m);
+    m.StepAdd = 0;
+    m.IndUnch = 0;
+
+    const bool converged = attempt_loop(m);
+    if (converged && m.StepAdd == 0) {
+        output_phase(m);
+    } else if (m.NTS == 0) {
+        stop_with_message(m, "No steady state solution found for t=0. Program aborted");
+    }  // otherwise the next pass repeats the step with half the time step
+
+    if (m.Time > m.TimeEnd || m.NrSteps_inp == 0) m.EndOfRun = 1;
+}
+
+void qe_iteration(Model& m) {
+    const double t_start = cpu_seconds();
+    m.Iter = m.Iter + 1;
+    initialize_iter(m);
+    if (m.Opt_Temp == 0) m.TsConv = 1;
+    if (m.Opt_RsCalc == 1) rs_definition(m);
+    iscc_inf_calculation(m);
+
+    m.VoltStopFlag = 0;
+    m.Cs_prev.fill(0);
+    m.Tmax_prev = m.TBath;
+    m.CntR = 1;
+    m.NTS = -1;
+    m.QE_Dec(m.Iter) = -99;
+    m.EndOfRun = 0;
+    while (m.VoltStopFlag == 0 && m.QE_Dec(m.Iter) == -99) {
+        time_step(m);
+        if (m.EndOfRun == 1 || m.VoltStopFlag == 1) break;
+    }
+    m.NTS_end = m.NTS;
+    if (m.VoltStopFlag == 1)
+        msg(m, "Next time step not calculated because resistive voltage > VoltStop");
+    if (m.Opt_Magn == 1) magnetisation_calculation(m);
+    m.t_cpu_iter(m.Run, m.Iter) = cpu_seconds() - t_start;
+    write_summary(m);
+    if (m.Opt_HP < 2) m.RunDone = 1;
+}
+
+void run_loop(Model& m) {
+    m.Run = 1;
+    for (;;) {
+        initialize_run(m);
+        m.Iter = 0;
+        m.RunDone = 0;
+        while (m.RunDone == 0 && m.Iter < NrItQE_M) qe_iteration(m);
+        if (m.Opt_HP == 2 && m.Run < m.NrRunT)
+            console(m, "Next simulation with new heat pulse/transport current");
+        m.qe_unit.close();
+        if (m.Opt_HP == 2) qe_summary_line(m);
+        const int old = m.Run;
+        m.Run = m.Run + 1;
+        if (old >= m.NrRunT) break;
+    }
+}
+
+void report_fatal(Model& m, const std::string& text) {
+    msg(m, text);
+    *m.con_out << text << '\n' << std::flush;
+}
+
+}  // namespace
+
+void simulate(Model& m) {
+    start_up(m);
+    run_loop(m);
+    if (m.Opt_PrMat == 1) write_matprop(m);
+    msg(m, "Simulation finished");
+    deallocate_arrays(m);
+}
+
+int vorn_main(Model& m) {
+    try {
+        initialize_1(m);
+        simulate(m);
+        return 0;
+    } catch (const ProgramStop& stop) {
+        return stop.status;
+    } catch (const ReadError& e) {
+        report_fatal(m, e.what());
+    } catch (const FatalError& e) {
+        report_fatal(m, e.what());
+    } catch (const std::bad_alloc&) {
+        report_fatal(m, "Not enough memory for the arrays of this case. Program aborted");
+    }
+    return kStopStatus;
+}
+
+int run_vorn() {
+    Model m;
+    return vorn_main(m);
+}
+
+}  // namespace vorn

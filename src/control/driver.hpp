@@ -1,0 +1,17 @@
+// The main program: start-up, the run, QE-iteration and time loops.
+#pragma once
+
+#include "control/model.hpp"
+
+namespace vorn {
+
+// Runs one case in the given store and returns the exit status: 0 after
+// "Simulation finished", non-zero after a stop.
+int vorn_main(Model& m);
+// Runs one case with a fresh store on the process console.
+int run_vorn();
+
+// The start-up sequence and the loops (everything after the case set-up).
+void simulate(Model& m);
+
+}  // namespace vorn

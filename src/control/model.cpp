@@ -1,0 +1,121 @@
+#include "control/model.hpp"
+
+namespace vorn {
+
+void set_derived_counts(Model& m) {
+    m.NS_half = m.NS / 2;
+    m.NS_m1 = m.NS - 1;
+    m.NS_2 = 2 * m.NS;
+    m.NS_2m1 = 2 * m.NS - 1;
+    m.NS_2m2 = 2 * m.NS - 2;
+    m.NEqB = 5 * m.NS - 3;
+    m.NEq = m.NB * m.NEqB;
+}
+
+namespace {
+
+// b x s: bands 1..NB, sections 2..2NS-1
+void alloc_bs(const Model& m, RArr2& a, double init = 0.0) { a.allocate(1, m.NB, 2, m.NS_2m1, init); }
+void alloc_bs(const Model& m, IArr2& a, int init = 0) { a.allocate(1, m.NB, 2, m.NS_2m1, init); }
+// b x p (and b x wire): bands 1..NB, positions 1..NS
+void alloc_bp(const Model& m, RArr2& a, double init = 0.0) { a.allocate(1, m.NB, 1, m.NS, init); }
+void alloc_bp(const Model& m, IArr2& a, int init = 0) { a.allocate(1, m.NB, 1, m.NS, init); }
+// per section of one band
+void alloc_s(const Model& m, RArr1& a, double init = 0.0) { a.allocate(2, m.NS_2m1, init); }
+
+}  // namespace
+
+void allocate_input_arrays(Model& m) {
+    const int NB = m.NB, NS = m.NS;
+
+    // strand data per wire, position and section
+    for (RArr1* a : {&m.CuSCw, &m.RRRw, &m.ICRATw, &m.NPOWw, &m.F_Ra_w, &m.F_Rc_w})
+        a->allocate(1, NS, 0.0);
+    m.Normw.allocate(1, NS, 0);
+    for (RArr2* a : {&m.CuSCp, &m.RRRp, &m.ICRATp, &m.NPOWp}) alloc_bp(m, *a);
+    alloc_bp(m, m.Normp);
+    for (RArr2* a : {&m.CuSCs, &m.RRRs, &m.ICRATs, &m.NPOWs, &m.Cs_mat, &m.Cs_SC, &m.Vol_Cu,
+                     &m.Vol_SC})
+        alloc_bs(m, *a);
+    alloc_bs(m, m.Norms);
+
+    // per-band input tables
+    m.ba1_long.allocate(1, NB, 1.0);
+    m.ba2_long.allocate(1, NB, 1.0);
+    m.ralong.allocate(1, NB + 1, 0.0);
+    m.rclong.allocate(1, NB + 1, 0.0);
+    m.rholong.allocate(1, NB, 0.0);
+
+    // field per position (inp_B-posit.txt) and per section
+    for (RArr1* a : {&m.bpx_inp, &m.bpy_inp, &m.bpz_inp}) a->allocate(1, NS, 0.0);
+    for (RArr1* a : {&m.bx_inp, &m.by_inp, &m.bz_inp}) alloc_s(m, *a);
+
+    // end currents per wire
+    for (RArr1* a : {&m.CWB1perc, &m.CWB2perc, &m.CWB1, &m.CWB2}) a->allocate(1, NS, 0.0);
+
+    // contact surfaces and helium volumes per section
+    for (RArr1* a : {&m.A_Ad, &m.A_Cr, &m.A_He, &m.Vol_He}) alloc_s(m, *a);
+
+    // per-position and per-wire results kept with the strand data
+    for (RArr2* a : {&m.Pp, &m.Pw, &m.PFp, &m.PFw, &m.Tp, &m.Tw, &m.THp, &m.THw, &m.dTp, &m.dTw,
+                     &m.Rho_p, &m.Rho_w, &m.BSFp_x, &m.BSFp_y, &m.BSFp_z})
+        alloc_bp(m, *a);
+    alloc_bs(m, m.dTs);
+    alloc_bs(m, m.Rho_s);
+}
+
+void allocate_arrays(Model& m) {
+    const int NB = m.NB, NS = m.NS;
+
+    // per section
+    for (RArr2* a : {&m.Cs, &m.Cs_prev, &m.CsInf, &m.Rs, &m.Rs_prev, &m.R_mat, &m.ICs, &m.Tcb,
+                     &m.Tcs, &m.BTs, &m.BDOTs, &m.Ba_x, &m.Ba_y, &m.Ba_z, &m.dBadt_x, &m.dBadt_y,
+                     &m.dBadt_z, &m.dBSFdt_x, &m.dBSFdt_y, &m.dBSFdt_z, &m.Ps, &m.Ps_prev,
+                     &m.PsMean, &m.PsInf, &m.PFs, &m.PFs_prev, &m.P_IS, &m.P_IS_prev,
+                     &m.P_HP_arr, &m.VRs, &m.VIs, &m.VTs, &m.Ts, &m.Ts_prev, &m.THs, &m.THs_prev,
+                     &m.HF_adj, &m.HF_cross, &m.HF_str, &m.HF_He, &m.HF_ins, &m.HF_s,
+                     &m.E_Trans})
+        alloc_bs(m, *a);
+    if (m.Opt_SF > 0)
+        for (RArr2* a : {&m.BSF_x, &m.BSF_y, &m.BSF_z}) alloc_bs(m, *a);
+    alloc_bs(m, m.Regime);
+    alloc_bs(m, m.NrSATs);
+    m.NY_T.allocate(2, NB - 1, 2, m.NS_2m1, 0);
+
+    // per position and per wire
+    for (RArr2* a : {&m.Cp, &m.Cw, &m.CpInf, &m.ICp, &m.ICw, &m.BTp, &m.VRp, &m.VIp, &m.VTp,
+                     &m.VRw, &m.VIw, &m.VTw, &m.PpInf, &m.HF_str_p, &m.HF_str_w})
+        alloc_bp(m, *a);
+    for (RArr2* a : {&m.VRwZ, &m.VIwZ, &m.VTwZ}) a->allocate(0, NB, 1, NS, 0.0);
+
+    // per contact
+    for (RArr2* a : {&m.Ca, &m.CaInf, &m.Pa, &m.PaInf}) a->allocate(1, NB, 1, 2 * NS, 0.0);
+    for (RArr2* a : {&m.Cc, &m.CcInf, &m.Pc, &m.PcInf}) a->allocate(1, NB + 1, 1, NS - 1, 0.0);
+    m.EMF.allocate(1, NB, 1, NS - 1, 1, 3, 0.0);
+
+    // network right-hand side, field line, boundary currents
+    m.A_nca.allocate(1, m.NEq, 0.0);
+    for (RArr1* a : {&m.BFL_x, &m.BFL_y, &m.BFL_z, &m.BFLtr_x, &m.BFLtr_y, &m.BFLtr_z})
+        a->allocate(1, m.NrPFL, 0.0);
+    alloc_s(m, m.CSB1);
+    alloc_s(m, m.CSB2);
+}
+
+void deallocate_arrays(Model& m) {
+    // Called at the very end of a case: the groups that hold arrays are reset
+    // to a fresh state, which releases every array (and clears the case
+    // parameters with them).
+    static_cast<InputState&>(m) = InputState{};
+    static_cast<NetworkState&>(m) = NetworkState{};
+    static_cast<FieldState&>(m) = FieldState{};
+    static_cast<ThermalState&>(m) = ThermalState{};
+    static_cast<OutputState&>(m) = OutputState{};
+    static_cast<MagnetisationState&>(m) = MagnetisationState{};
+    m.ConvFR.deallocate();
+    m.NrItR_M.deallocate();
+    m.QE_Dec.deallocate();
+    m.t_cpu_iter.deallocate();
+    m.NrSATs.deallocate();
+}
+
+}  // namespace vorn

@@ -1,0 +1,3 @@
+#include "control/driver.hpp"
+
+int main() { return vorn::run_vorn(); }

@@ -1,0 +1,55 @@
+// Cable network model: geometry and index maps, contact resistances,
+// inductances, assembly and solution of the network equations, the
+// infinitely-long-ramp reference and the voltages.
+#pragma once
+
+#include "control/model.hpp"
+
+namespace vorn {
+
+// --- geometry and index maps -------------------------------------------------
+void position_calculation(Model& m);
+void strand_specific_data(Model& m);
+// Wire at position p of band j (both 1-based).
+inline int wire_at(int p, int j, int NS) { return ((p + j - 2) % NS + NS) % NS + 1; }
+// Position that owns section s (2..2NS-1), NS even.
+int position_of_section(int s, int NS);
+// One band's row per position (1..NS) to its row per section (2..2NS-1).
+void convert_pos_to_sec(int NS, double* sec_row, const double* pos_row);
+void convert_pos_to_sec_int(int NS, int* sec_row, const int* pos_row);
+// One band's row per section to per position: mode 1 sum, mode 2
+// length-weighted mean; other modes leave the row unchanged.
+void convert_sec_to_pos(int NS, const double* sec_row, double* pos_row, int mode);
+// Per (band, position) to per (band, wire), all bands 1..NB.
+void convert_pos_to_wire(int NB, int NS, RArr2& wire_arr, const RArr2& pos_arr);
+
+// --- contact resistances and loop surfaces --------------------------------------
+void ra_definition(Model& m);
+void rc_definition(Model& m);
+void surf_loop_definition(Model& m);
+
+// --- inductances ---------------------------------------------------------------------
+void mutual_ind_array_calculation(Model& m);
+void inductance(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac);
+void inductance_infinite(Model& m, int NRow, int i1, int NFac);
+
+// --- assembly and solution --------------------------------------------------------------
+// Creates the system matrix A (NEq x NCa) for one solution, and releases it.
+void create_system_matrix(Model& m);
+void release_system_matrix(Model& m);
+void fill_band_1(Model& m);
+void fill_array(Model& m);
+void fill_band_nb(Model& m);
+void fill_infinit_array(Model& m, int band);
+void solve_array(Model& m);
+void solve_infinit_array(Model& m);
+void check_zero_columns(Model& m);
+void currents_powers_calculation(Model& m);
+void currents_powers_calculation_equal(Model& m);
+void boundary_currents_definition(Model& m);
+
+// --- infinitely long ramp and voltages ----------------------------------------------------
+void iscc_inf_calculation(Model& m);
+void voltage_calculation(Model& m);
+
+}  // namespace vorn

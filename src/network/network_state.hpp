@@ -1,0 +1,59 @@
+// Cable network: geometry and strand data, contact resistances, loop
+// surfaces, inductances, the system matrix, and the currents, powers and
+// voltages of the network solution.
+//
+// Index ranges: band b 1..NB, section s 2..2NS-1, position p 1..NS (0..NS
+// for the position coordinates), wire 1..NS, adjacent contact k 1..2NS,
+// crossing contact k 1..NS-1 on band boundaries 1..NB+1.
+#pragma once
+
+#include "support/oarray.hpp"
+
+namespace vorn {
+
+struct NetworkState {
+    // --- geometry (m) ---------------------------------------------------------
+    RArr1 PosX, PosY;                    // section centres, s
+    RArr1 PosXP, PosYP;                  // position centres, 0..NS (0 repeats NS)
+    RArr1 PosRetLeadP_x, PosRetLeadP_y;  // return lead, 0..NS
+    RArr1 Twice;                         // s: 2 at the edge sections, else 1
+    RArr1 Length_s, Vol_s, l_div_a;      // s: m, m^3, 1/m
+
+    // --- strand data: per wire, per (band, position), per (band, section) ----
+    RArr1 CuSCw, RRRw, ICRATw, NPOWw;
+    IArr1 Normw;
+    RArr2 CuSCp, RRRp, ICRATp, NPOWp;
+    IArr2 Normp;
+    RArr2 CuSCs, RRRs, ICRATs, NPOWs;
+    IArr2 Norms;
+    RArr1 F_Ra_w, F_Rc_w;                 // wire factors on Ra and Rc
+    RArr2 Cs_mat, Cs_SC, Vol_Cu, Vol_SC;  // b x s: m^2, m^2, m^3, m^3
+    int AnyNormS = 0;
+
+    // --- contacts and loops --------------------------------------------------------
+    RArr2 Ra;  // 1..NB x 1..2NS, Ohm
+    RArr2 Rc;  // 1..NB+1 x 1..NS-1, Ohm
+    RArr1 SurfLoopX, SurfLoopY, SurfLoopZ;  // 1..NS-1, m^2
+
+    // --- inductances -----------------------------------------------------------------
+    RArr3 RMut;  // s x -NBMut..NBMut x s, H
+
+    // --- system -----------------------------------------------------------------------
+    RArr2 A;      // NEq x NCa while one solution is made
+    RArr1 A_nca;  // 1..NEq, last right-hand side
+    RArr1 CSB1, CSB2;  // s, boundary section currents (A)
+    RArr1 CWB1, CWB2;  // wire, end currents (A)
+
+    // --- currents (A), powers (W), voltages (V) -------------------------------------
+    RArr2 Ca, Pa, CaInf, PaInf;  // 1..NB x 1..2NS
+    RArr2 Cc, Pc, CcInf, PcInf;  // 1..NB+1 x 1..NS-1
+    RArr2 Cs, Cs_prev, CsInf;    // b x s
+    RArr2 Ps, Ps_prev, PsInf;    // b x s
+    RArr2 CpInf, PpInf;          // b x p
+    RArr2 VRs, VIs, VTs;         // b x s
+    RArr2 VRp, VIp, VTp;         // b x p
+    RArr2 VRw, VIw, VTw;         // b x wire
+    RArr2 VRwZ, VIwZ, VTwZ;      // 0..NB x wire
+};
+
+}  // namespace vorn

@@ -1,0 +1,8 @@
+#include "network/network.hpp"
+
+namespace vorn {
+
+// Not implemented yet.
+void voltage_calculation(Model&) {}
+
+}  // namespace vorn

@@ -1,0 +1,16 @@
+// Output: result tables, per-time-step files and reports.
+#pragma once
+
+#include "control/model.hpp"
+
+namespace vorn {
+
+void convert_arrays(Model& m);
+void write_nts(Model& m, int force);
+void write_progress(Model& m);
+void write_signals(Model& m);
+void write_magn(Model& m);
+void write_summary(Model& m);
+void write_matprop(Model& m);
+
+}  // namespace vorn

@@ -1,0 +1,11 @@
+#include "output/output.hpp"
+
+namespace vorn {
+
+// Not implemented yet.
+void write_summary(Model&) {}
+
+// Not implemented yet.
+void write_matprop(Model&) {}
+
+}  // namespace vorn

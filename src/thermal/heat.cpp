@@ -1,0 +1,8 @@
+#include "thermal/thermal.hpp"
+
+namespace vorn {
+
+// Not implemented yet.
+void heat_per_section(Model&) {}
+
+}  // namespace vorn

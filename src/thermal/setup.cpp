@@ -1,0 +1,128 @@
+// Set-up of the case once its input is read and validated: derived counts,
+// the relaxation levels, section lengths and volumes, superconductor
+// defaults, special resistances, the random-number start, and the heater
+// bookkeeping (end of the pulse, its energy, the strand of each heater).
+#include <climits>
+#include <cmath>
+
+#include "control/control.hpp"
+#include "control/messages.hpp"
+#include "network/network.hpp"
+#include "thermal/thermal.hpp"
+
+namespace vorn {
+
+namespace {
+
+void relaxation_levels(Model& m) {
+    const int levels = std::max(m.CntR_M, 0);
+    m.ConvFR.allocate(1, levels, 0.0);
+    m.NrItR_M.allocate(1, levels, 0);
+    for (int c = 1; c <= levels; ++c) {
+        m.ConvFR(c) = c == 1 ? 1.0 : m.ConvFR(c - 1) / m.Two;
+        // Doubling per level; kept within the integer range.
+        m.NrItR_M(c) = c == 1 ? m.NrItR0
+                              : (m.NrItR_M(c - 1) > INT_MAX / 2 ? INT_MAX : 2 * m.NrItR_M(c - 1));
+    }
+}
+
+void section_geometry(Model& m) {
+    m.Twice.allocate(2, m.NS_2m1, 1.0);
+    m.Twice(2) = 2.0;
+    m.Twice(m.NS_2m1) = 2.0;
+    m.RadStr = m.DiamStr / 2;
+    m.A_str = m.Pi * m.RadStr * m.RadStr;
+    // A strand crosses the width twice per twist pitch: its length per band
+    // is 2 sqrt(w^2 + TPStr^2/4)/NS, half of it per ordinary section.
+    const double half_band_length = std::sqrt(m.w * m.w + m.TPStr * m.TPStr / 4) / m.NS;
+    m.Length_s.allocate(2, m.NS_2m1, 0.0);
+    m.l_div_a.allocate(2, m.NS_2m1, 0.0);
+    m.Vol_s.allocate(2, m.NS_2m1, 0.0);
+    for (int s = 2; s <= m.NS_2m1; ++s) {
+        m.Length_s(s) = m.Twice(s) * half_band_length;
+        m.l_div_a(s) = m.Length_s(s) / m.A_str;
+        m.Vol_s(s) = m.Length_s(s) * m.A_str;
+    }
+}
+
+void superconductor_defaults(Model& m) {
+    if (m.Opt_SC == 1) {
+        m.Tc0 = 9.2;
+        m.Bc20 = 14.5;
+    } else if (m.Opt_SC >= 11 && m.Opt_SC <= 13) {
+        m.Tc0 = 18.0;
+        m.Bc20 = 23.5;
+        if (m.Opt_Ic == 4) {
+            m.Tc0 = m.ConIcC;
+            m.Bc20 = m.ConIcB;
+        }
+    }
+}
+
+// Summed input power of all heaters at time point t (W).
+double heater_power(const Model& m, int t) {
+    double p = 0;
+    for (int i = 1; i <= m.Nr_HP; ++i) p += m.P_HP_inp(t, i);
+    return p;
+}
+
+void heater_bookkeeping(Model& m) {
+    m.t_HP_end = -1;
+    m.E_HP_inp = 0;
+    m.NW_HP.allocate(1, std::max(m.Nr_HP, 0), 0);
+    if (m.Opt_HP < 1) return;
+
+    // End of the pulse: the point after the last one with power on.
+    for (int t = m.NrT_HP - 1; t >= 1; --t)
+        if (heater_power(m, t) > 1e-9) {
+            m.t_HP_end = m.t_hp_inp(t + 1);
+            break;
+        }
+    // Pulse energy, trapezoidal over the heater table (J).
+    for (int t = 2; t <= m.NrT_HP; ++t)
+        for (int i = 1; i <= m.Nr_HP; ++i)
+            m.E_HP_inp += (m.P_HP_inp(t, i) + m.P_HP_inp(t - 1, i)) *
+                          (m.t_hp_inp(t) - m.t_hp_inp(t - 1)) / 2;
+    // Strand of each heater.
+    for (int i = 1; i <= m.Nr_HP; ++i)
+        m.NW_HP(i) = wire_at(position_of_section(m.Ns_HP(i), m.NS), m.NB_HP(i), m.NS);
+
+    if (m.Opt_HP == 2 && m.Nr_HP > 1) {
+        bool one_strand = true;
+        for (int i = 2; i <= m.Nr_HP; ++i) one_strand = one_strand && m.NW_HP(i) == m.NW_HP(1);
+        msg(m, one_strand ? "Note: QE calculation with heaters on more than one section of the "
+                            "same strand"
+                          : "Note: QE calculation with heaters on more than one strand");
+    }
+}
+
+}  // namespace
+
+void initialize_2(Model& m) {
+    set_derived_counts(m);
+    relaxation_levels(m);
+    section_geometry(m);
+    superconductor_defaults(m);
+
+    m.RsSp.allocate(1, std::max(m.NrRhoSp, 0), 0.0);
+    for (int i = 1; i <= m.NrRhoSp; ++i) m.RsSp(i) = m.RhoSp(i) * m.l_div_a(m.NSRhoSp(i));
+
+    // The stop voltage is given per metre; it is kept per cable.
+    const double cable_length = m.TPStr * m.NB / m.NS;
+    m.VoltStop = m.VoltStop * cable_length;
+
+    // Each IniRand gives another, reproducible realisation of the random
+    // contact resistances.
+    for (int i = 0; i < m.IniRand; ++i) (void)uniform01(m);
+
+    heater_bookkeeping(m);
+    if (m.Opt_HP == 2) qe_summary_open(m);
+    if (m.DbgMsg == 1) msg(m, "Initialize_2 finished");
+}
+
+void initialize_hf(Model& m) {
+    // Start of cooling to supercritical helium per section; -0.001 = not yet.
+    if (m.Opt_He == 1) m.T0_supercr.allocate(1, m.NB, 2, m.NS_2m1, -0.001);
+}
+
+}  // namespace vorn

@@ -1,0 +1,8 @@
+#include "thermal/thermal.hpp"
+
+namespace vorn {
+
+// Not implemented yet.
+void temp_calculation(Model&) {}
+
+}  // namespace vorn

@@ -1,0 +1,221 @@
+// End-to-end runs of the program on the shipped example case and on broken
+// copies of it.  Every broken case must end with its message and a non-zero
+// exit status, never with a crash.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "test_util.hpp"
+
+namespace vorn::test {
+namespace {
+
+const std::string kAnswers = "Demo\n001\n";
+
+class ExampleCase : public ::testing::Test {
+protected:
+    void SetUp() override { case_dir = copy_example(tmp.path()); }
+
+    fs::path input(const std::string& name) const { return case_dir / "input" / name; }
+    std::string messages() const { return read_file(case_dir / "output" / "VORN_messages.dat"); }
+    // Replaces the whole content of an input file.
+    void set_input(const std::string& name, const std::string& text) const {
+        write_file(input(name), text);
+    }
+    // Replaces value number `index` (1-based, comma separated, first line)
+    // of a step file.
+    void set_value(const std::string& name, int index, const std::string& value) const {
+        auto lines = read_lines(input(name));
+        std::string& line = lines.at(0);
+        std::size_t start = 0;
+        for (int i = 1; i < index; ++i) start = line.find(',', start) + 1;
+        std::size_t end = line.find(',', start);
+        line = line.substr(0, start) + " " + value +
+               (end == std::string::npos ? "" : line.substr(end));
+        std::string text;
+        for (const auto& l : lines) text += l + "\n";
+        set_input(name, text);
+    }
+    ExeResult run() const { return run_vorn_exe(tmp.path(), kAnswers); }
+
+    TempDir tmp;
+    fs::path case_dir;
+};
+
+TEST_F(ExampleCase, RunsToTheEnd) {
+    const ExeResult r = run();
+    EXPECT_EQ(r.status, 0) << r.out << messages();
+    const auto lines = read_lines(case_dir / "output" / "VORN_messages.dat");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "Input data should be available in VORN_data/Demo/Demo-001/input/");
+    EXPECT_EQ(lines.at(1), "Results will be saved in VORN_data/Demo/Demo-001/output/");
+    EXPECT_EQ(lines.back(), "Simulation finished");
+
+    // The dialogue and the header of the iteration lines.
+    EXPECT_NE(r.out.find("Please enter the name of the sub-directory for this simulation\n\n"
+                         "Please enter the number the simulation case (e.g. 045)\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("Run Iter         time  ConvFR  #ItRs  #ItTs  #CsCh #RhoCh"),
+              std::string::npos);
+    // One iteration line per converged step at least, run letter A.
+    EXPECT_NE(r.out.find("   A    1     0.000000   1.000      1"), std::string::npos) << r.out;
+
+    // The convergency file of run 1 with its header.
+    const auto conv = read_lines(case_dir / "Run01" / "VORN_convergency.dat");
+    ASSERT_GE(conv.size(), 2u);
+    EXPECT_EQ(conv[0],
+              "    Run,   Iter,    NTS,           t, ConvFR,  #ItRs,  #ItTs,  #CsCh,  #RsCh,  "
+              "#TsCh, #THsCh, #IndCh");
+    // The log file exists (and stays empty).
+    EXPECT_TRUE(fs::exists(case_dir / "output" / "VORN_log.dat"));
+}
+
+TEST_F(ExampleCase, WalksTheWholeSchedule) {
+    ASSERT_EQ(run().status, 0);
+    // Steps: t = 0, five of 2 ms to 10 ms; the sixth step follows five
+    // unchanged ones, so it takes min(2 dt, dt of the interval holding 10 ms)
+    // = 2 ms; then steps of 5 ms from 12 ms on, until the first one beyond
+    // the end of the table (50 ms) ends the loop.
+    const auto conv = read_lines(case_dir / "Run01" / "VORN_convergency.dat");
+    std::vector<double> times;
+    for (std::size_t i = 1; i < conv.size(); ++i)
+        times.push_back(std::stod(conv[i].substr(24, 12)));
+    const std::vector<double> expected = {0.0,   0.002, 0.004, 0.006, 0.008, 0.010,
+                                          0.012, 0.017, 0.022, 0.027, 0.032,
+                                          0.037, 0.042, 0.047, 0.052};
+    ASSERT_EQ(times.size(), expected.size());
+    for (std::size_t i = 0; i < times.size(); ++i) EXPECT_NEAR(times[i], expected[i], 1e-9);
+}
+
+TEST_F(ExampleCase, SecondRunAppendsMessages) {
+    ASSERT_EQ(run().status, 0);
+    ASSERT_EQ(run().status, 0);
+    const std::string text = messages();
+    const auto first = text.find("Simulation finished");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(text.find("Simulation finished", first + 1), std::string::npos);
+}
+
+TEST_F(ExampleCase, NoTimeStepsSolvesOnlyTheInitialState) {
+    set_value("inp_STEP12.txt", 1, "0");
+    set_input("inp_TimeSteps.txt", "0  0.00  0  0.0  0.00  0  0  0  0  0.002\n");
+    ASSERT_EQ(run().status, 0) << messages();
+    EXPECT_EQ(read_lines(case_dir / "Run01" / "VORN_convergency.dat").size(), 2u);
+}
+
+// ----- broken cases --------------------------------------------------------
+
+// Call as expect_stop(r, messages(), ...) only after r has been produced:
+// function arguments are evaluated in no fixed order.
+void expect_stop(const ExeResult& r, const std::string& messages, const std::string& needle) {
+    EXPECT_NE(r.status, 0);
+    EXPECT_LT(r.status, 128) << "the program crashed";
+    EXPECT_NE(messages.find(needle), std::string::npos) << "missing \"" << needle << "\" in\n"
+                                                        << messages;
+    EXPECT_EQ(messages.find("Simulation finished"), std::string::npos);
+}
+
+TEST_F(ExampleCase, MissingStepFileStops) {
+    fs::remove(input("inp_STEP05.txt"));
+    {
+        const ExeResult r = run();
+        expect_stop(r, messages(), "inp_STEP05.txt");
+    }
+}
+
+TEST_F(ExampleCase, ShortStepFileStopsNamingTheMissingValue) {
+    set_input("inp_STEP03.txt", "0, 2, 0\n");
+    const ExeResult r = run();
+    expect_stop(r, messages(), "inp_STEP03.txt");
+    EXPECT_NE(messages().find("d_RL"), std::string::npos) << messages();
+}
+
+TEST_F(ExampleCase, BadTokenStopsNamingFileAndValue) {
+    set_value("inp_STEP01.txt", 5, "x7");
+    const ExeResult r = run();
+    expect_stop(r, messages(), "inp_STEP01.txt");
+    EXPECT_NE(messages().find("NS"), std::string::npos);
+    EXPECT_NE(messages().find("x7"), std::string::npos);
+}
+
+TEST_F(ExampleCase, Step08OnOneLineStops) {
+    auto lines = read_lines(input("inp_STEP08.txt"));
+    set_input("inp_STEP08.txt", lines.at(0) + ", " + lines.at(1) + "\n");
+    {
+        const ExeResult r = run();
+        expect_stop(r, messages(), "inp_STEP08.txt");
+    }
+}
+
+TEST_F(ExampleCase, OddStrandCountIsAnInputError) {
+    set_value("inp_STEP01.txt", 5, "7");
+    const ExeResult r = run();
+    const std::string text = messages();
+    expect_stop(r, text, "NS     with value   7 is smaller than   8");
+    EXPECT_NE(text.find("errors detected in the input. Program is stopped"), std::string::npos);
+    EXPECT_NE(r.out.find("errors detected in the input. Program is stopped"), std::string::npos);
+}
+
+TEST_F(ExampleCase, FiniteCableOfTwoBandsIsAnInputError) {
+    set_value("inp_STEP01.txt", 4, "2");
+    {
+        const ExeResult r = run();
+        expect_stop(r, messages(), "NB should be at least 3 for a finite cable");
+    }
+}
+
+TEST_F(ExampleCase, TruncatedTimeStepTableStops) {
+    auto lines = read_lines(input("inp_TimeSteps.txt"));
+    set_input("inp_TimeSteps.txt", lines.at(0) + "\n" + lines.at(1) + "\n" + lines.at(2) + "\n");
+    {
+        const ExeResult r = run();
+        expect_stop(r, messages(), "inp_TimeSteps.txt");
+    }
+}
+
+TEST_F(ExampleCase, AbsurdBandCountDoesNotCrash) {
+    set_value("inp_STEP01.txt", 4, "2000000000");
+    {
+        const ExeResult r = run();
+        expect_stop(r, messages(), "NB     with value ***  is larger than ***");
+    }
+}
+
+TEST_F(ExampleCase, MissingRunDirectoryStops) {
+    fs::remove_all(case_dir / "Run01");
+    {
+        const ExeResult r = run();
+        expect_stop(r, messages(), "Run01");
+    }
+}
+
+TEST_F(ExampleCase, MissingDirectoriesAreNamedOnTheConsole) {
+    fs::remove_all(case_dir / "output");
+    ExeResult r = run();
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.out.find("Output directory not found: VORN_data/Demo/Demo-001/output/"),
+              std::string::npos)
+        << r.out;
+
+    r = run_vorn_exe(tmp.path(), "Demo\n002\n");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.out.find("Case directory not found: VORN_data/Demo/Demo-002"), std::string::npos);
+}
+
+TEST_F(ExampleCase, MissingInputDirectoryIsReported) {
+    fs::remove_all(case_dir / "input");
+    {
+        const ExeResult r = run();
+        expect_stop(r, messages(), "Input directory not found: VORN_data/Demo/Demo-001/input/");
+    }
+}
+
+TEST_F(ExampleCase, EndOfConsoleInputStops) {
+    const ExeResult r = run_vorn_exe(tmp.path(), "Demo\n");
+    EXPECT_NE(r.status, 0);
+    EXPECT_LT(r.status, 128);
+}
+
+}  // namespace
+}  // namespace vorn::test

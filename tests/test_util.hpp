@@ -1,0 +1,170 @@
+// Shared helpers of the test suite: temporary directories, reading files,
+// running the program, and a store filled with the parameters of the
+// shipped example case (12 strands, 20 bands), in SI units.
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "control/model.hpp"
+
+namespace vorn::test {
+
+namespace fs = std::filesystem;
+
+// A fresh directory below the system's temporary directory, removed at the
+// end of the test.
+class TempDir {
+public:
+    TempDir() {
+        static std::atomic<int> counter{0};
+        const auto base = fs::temp_directory_path();
+        for (;;) {
+            path_ = base / ("vorn_test_" + std::to_string(::getpid()) + "_" +
+                            std::to_string(counter++));
+            if (fs::create_directories(path_)) break;
+        }
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return path_; }
+    std::string str() const { return path_.string(); }
+
+private:
+    fs::path path_;
+};
+
+inline std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline std::vector<std::string> read_lines(const fs::path& p) {
+    std::ifstream in(p);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+inline void write_file(const fs::path& p, const std::string& text) {
+    std::ofstream out(p, std::ios::binary);
+    out << text;
+}
+
+// The example case as shipped: <root>/Demo/Demo-001/{input,output,Run01}.
+inline fs::path example_root() { return fs::path(VORN_SOURCE_DIR) / "examples" / "VORN_data"; }
+
+// Copies the example case tree to dir/VORN_data and returns the case
+// directory dir/VORN_data/Demo/Demo-001.
+inline fs::path copy_example(const fs::path& dir) {
+    fs::copy(example_root(), dir / "VORN_data", fs::copy_options::recursive);
+    return dir / "VORN_data" / "Demo" / "Demo-001";
+}
+
+struct ExeResult {
+    int status = -1;
+    std::string out;  // standard output
+};
+
+// Runs the program in the working directory `dir` with `input` on its
+// standard input.
+inline ExeResult run_vorn_exe(const fs::path& dir, const std::string& input) {
+    write_file(dir / "stdin.txt", input);
+    const std::string cmd = "cd '" + dir.string() + "' && '" + std::string(VORN_EXE) +
+                            "' < stdin.txt > stdout.txt 2> stderr.txt";
+    const int rc = std::system(cmd.c_str());
+    ExeResult r;
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : 128 + WTERMSIG(rc);
+    r.out = read_file(dir / "stdout.txt");
+    return r;
+}
+
+// Parameters of the example case, as they are after reading (SI units).
+inline void set_example_parameters(Model& m) {
+    m.Opt_SC = 1;
+    m.Opt_Mat = 1;
+    m.Opt_Cable = 2;
+    m.NB = 20;
+    m.NS = 12;
+    m.w = 0.005;
+    m.Th1 = m.Th2 = 0.0016;
+    m.d_fil_in = 0.0003;
+    m.d_fil_out = 0.0007;
+    m.DiamStr = 0.000825;
+    m.TPFil = 0.015;
+    m.TPStr = 0.060;
+    m.Opt_CuSCRRR = 0;
+    m.CuSC_con = 1.8;
+    m.RRR_con = 100.0;
+    m.MR_con = 5.0e-11;
+    m.F1_Ba1 = m.F2_Ba1 = m.F1_Ba2 = m.F2_Ba2 = 1.0;
+    m.NBSF = 2;
+    m.d_RL = 0.010;
+    m.TauIF = 0.015;
+    m.RaCon = 20.0e-6;
+    m.RcCon = 15.0e-6;
+    m.RcCore = 100.0e-6;
+    m.Core_pos1 = 2;
+    m.Core_pos2 = 4;
+    m.Opt_RsCalc = 1;
+    m.RhoMin = m.RhoIc = 1.0e-14;
+    m.nPow = 30;
+    m.Opt_Ic = 1;
+    m.IcCon = 500.0;
+    m.TBath = 4.2;
+    m.F_HF_str = m.F_cont = m.P_cont = m.F_ISCL = 1.0;
+    m.F_HF_Ad = m.F_HF_Cr = 1.0;
+    m.Opt_SurfVol = 1;
+    m.A_Ad_con = 0.5e-6;
+    m.A_Cr_con = 0.4e-6;
+    m.A_He_con = 0.3e-6;
+    m.Vol_He_con = 0.05e-9;
+    m.F_Vol_He = m.F_A_He = 1.0;
+    m.Th_ins_1 = m.Th_ins_2 = m.Th_ins_f = 0.0001;
+    m.k_ins_1 = m.k_ins_2 = m.k_ins_f = 0.1;
+    m.F_ins_1 = m.F_ins_2 = m.F_ins_f = 1.0;
+    m.NrSteps_inp = 3;
+    m.VoltStop = 1000.0e-6;
+    m.NBMut = 2;
+    m.F_SolAcc = 0.1;
+    m.SolAcc = 0.001;
+    m.NrRunT = 1;
+    m.NrItR0 = 5;
+    m.CntR_M = 5;
+    m.FRsLim = 5.0;
+    m.CsAcc = 0.1;
+    m.RhoAcc = 1.0e-13;
+    m.NrItT_M = 50;
+    m.TincrM = 1.0;
+    m.TsAcc = 0.001;
+    m.HFAccRel = 0.01;
+    m.HFAccAbs = 0.001;
+    m.NB1_M = 1;
+    m.NB2_M = 20;
+    m.dt_Prog = 0.001;
+    m.dT_Prog = 0.1;
+    m.dI_Prog = 10.0;
+    m.dt_NTS = 0.01;
+    m.dT_NTS = 1.0;
+    m.dI_NTS = 100.0;
+    m.Opt_PrIter = 1;
+    m.NrWrArrays = 2;
+    m.NrSignals = 1;
+    m.One = 1.0;
+    m.EffLC = 1.0;
+    m.NrItBack = 3;
+    m.Text_Opt = "reserved    ";
+}
+
+}  // namespace vorn::test
