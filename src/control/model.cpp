@@ -1,15 +1,27 @@
 #include "control/model.hpp"
 
+#include <algorithm>
+#include <limits>
+
 namespace vorn {
 
+namespace {
+// Counts of an absurd cable (which the validation rejects) must not overflow.
+int saturate(long long v) {
+    return int(std::clamp<long long>(v, std::numeric_limits<int>::min(),
+                                     std::numeric_limits<int>::max()));
+}
+}  // namespace
+
 void set_derived_counts(Model& m) {
+    const long long NS = m.NS, NB = m.NB;
     m.NS_half = m.NS / 2;
-    m.NS_m1 = m.NS - 1;
-    m.NS_2 = 2 * m.NS;
-    m.NS_2m1 = 2 * m.NS - 1;
-    m.NS_2m2 = 2 * m.NS - 2;
-    m.NEqB = 5 * m.NS - 3;
-    m.NEq = m.NB * m.NEqB;
+    m.NS_m1 = saturate(NS - 1);
+    m.NS_2 = saturate(2 * NS);
+    m.NS_2m1 = saturate(2 * NS - 1);
+    m.NS_2m2 = saturate(2 * NS - 2);
+    m.NEqB = saturate(5 * NS - 3);
+    m.NEq = saturate(NB * (5 * NS - 3));
 }
 
 namespace {

@@ -15,7 +15,9 @@
 
 namespace vorn::input_files {
 
-std::string input_path(const Model& m, const std::string& file) { return m.input_dir + file; }
+std::string input_path(const Model& m, const std::string& file) {
+    return m.input_dir + file;
+}
 
 void debug_line(Model& m, const std::string& text) {
     if (m.DbgMsg == 1) msg(m, text);
@@ -175,8 +177,7 @@ void read_long_var_r(Model& m) {
 }
 
 void read_long_var_rho(Model& m) {
-    read_numbered_rows(input_path(m, "inp_LongVarRho.txt"), 1, m.NB,
-                       {{"rholong", &m.rholong}});
+    read_numbered_rows(input_path(m, "inp_LongVarRho.txt"), 1, m.NB, {{"rholong", &m.rholong}});
     debug_line(m, "Read parameters STEP 5 (inp_LongVarRho) finished");
 }
 
@@ -189,9 +190,9 @@ void read_str_ic(Model& m) {
 // Surfaces in mm^2 and helium volume in mm^3 per section, with the helium
 // scaling factors of STEP09 applied.
 void read_surf_vol(Model& m) {
-    read_numbered_rows(input_path(m, "inp_SurfVol.txt"), 2, m.NS_2m1,
-                       {{"A_Ad", &m.A_Ad}, {"A_Cr", &m.A_Cr}, {"A_He", &m.A_He},
-                        {"Vol_He", &m.Vol_He}});
+    read_numbered_rows(
+        input_path(m, "inp_SurfVol.txt"), 2, m.NS_2m1,
+        {{"A_Ad", &m.A_Ad}, {"A_Cr", &m.A_Cr}, {"A_He", &m.A_He}, {"Vol_He", &m.Vol_He}});
     for (int s = 2; s <= m.NS_2m1; ++s) {
         m.A_Ad(s) /= 1e6;
         m.A_Cr(s) /= 1e6;
@@ -262,22 +263,22 @@ void read_special_list(Model& m, const SpecialList& L) {
 void read_special_lists(Model& m, int step) {
     if (step == 5) {
         // Ra in uOhm on (band, position); Rc in uOhm on (band, crossing contact).
-        read_special_list(m, {"inp_RaSpecial.txt", "Read parameters STEP 5 (inp_RaSpecial) finished",
-                              false, m.NrRaSp, "NBRaSp", "NSRaSp", "RaSp", m.NBRaSp, m.NSRaSp,
-                              m.RaSp});
-        read_special_list(m, {"inp_RcSpecial.txt", "Read parameters STEP 5 (inp_RcSpecial) finished",
-                              false, m.NrRcSp, "NBRcSp", "NSRcSp", "RcSp", m.NBRcSp, m.NSRcSp,
-                              m.RcSp});
+        read_special_list(
+            m, {"inp_RaSpecial.txt", "Read parameters STEP 5 (inp_RaSpecial) finished", false,
+                m.NrRaSp, "NBRaSp", "NSRaSp", "RaSp", m.NBRaSp, m.NSRaSp, m.RaSp});
+        read_special_list(
+            m, {"inp_RcSpecial.txt", "Read parameters STEP 5 (inp_RcSpecial) finished", false,
+                m.NrRcSp, "NBRcSp", "NSRcSp", "RcSp", m.NBRcSp, m.NSRcSp, m.RcSp});
     } else if (step == 6) {
         // Resistivity in 1e-14 Ohm m on (band, section).
-        read_special_list(m, {"inp_RhoSpecial.txt",
-                              "Read parameters STEP 6 (inp_RhoSpecial) finished", false, m.NrRhoSp,
-                              "NBRhoSp", "NSRhoSp", "RhoSp", m.NBRhoSp, m.NSRhoSp, m.RhoSp});
+        read_special_list(
+            m, {"inp_RhoSpecial.txt", "Read parameters STEP 6 (inp_RhoSpecial) finished", false,
+                m.NrRhoSp, "NBRhoSp", "NSRhoSp", "RhoSp", m.NBRhoSp, m.NSRhoSp, m.RhoSp});
     } else if (step == 7) {
         // Ic ratio on (band, section).
-        read_special_list(m, {"inp_IcLocal.txt", "Read parameters STEP 7 (inp_IcLocal) finished",
-                              true, m.NrIcLT, "NBIcL", "NsecIcL", "IcRatioSec", m.NBIcL,
-                              m.NsecIcL, m.IcRatioSec});
+        read_special_list(
+            m, {"inp_IcLocal.txt", "Read parameters STEP 7 (inp_IcLocal) finished", true, m.NrIcLT,
+                "NBIcL", "NsecIcL", "IcRatioSec", m.NBIcL, m.NsecIcL, m.IcRatioSec});
     }
 }
 

@@ -22,17 +22,17 @@ void divide(RArr1& a, double d);
 
 // --- files that fill per-wire, per-band or per-section arrays; read only when
 // the arrays exist (valid NB and NS) ---------------------------------------------
-void read_str_mech(Model& m);          // inp_StrMech.txt: CuSCw, RRRw
-void read_rrr_per_section(Model& m);   // inp_RRR_per_section.txt: RRRs
-void read_long_var_b(Model& m);        // inp_LongVarB.txt: ba1_long, ba2_long
-void read_b_posit(Model& m);           // inp_B-posit.txt: bp*_inp, b*_inp
-void read_sf_table(Model& m);          // predefined self-field table: sff_x, sff_y
-void read_rarc_per_strand(Model& m);   // inp_RaRc_per_strand.txt: F_Ra_w, F_Rc_w
-void read_long_var_r(Model& m);        // inp_LongVarR.txt: ralong, rclong (uOhm)
-void read_long_var_rho(Model& m);      // inp_LongVarRho.txt: rholong (1e-14 Ohm m)
-void read_str_ic(Model& m);            // inp_StrIc.txt: ICRATw, NPOWw
-void read_surf_vol(Model& m);          // inp_SurfVol.txt: A_Ad, A_Cr, A_He, Vol_He
-void read_str_cur(Model& m);           // inp_StrCur.txt: CWB1perc, CWB2perc
+void read_str_mech(Model& m);         // inp_StrMech.txt: CuSCw, RRRw
+void read_rrr_per_section(Model& m);  // inp_RRR_per_section.txt: RRRs
+void read_long_var_b(Model& m);       // inp_LongVarB.txt: ba1_long, ba2_long
+void read_b_posit(Model& m);          // inp_B-posit.txt: bp*_inp, b*_inp
+void read_sf_table(Model& m);         // predefined self-field table: sff_x, sff_y
+void read_rarc_per_strand(Model& m);  // inp_RaRc_per_strand.txt: F_Ra_w, F_Rc_w
+void read_long_var_r(Model& m);       // inp_LongVarR.txt: ralong, rclong (uOhm)
+void read_long_var_rho(Model& m);     // inp_LongVarRho.txt: rholong (1e-14 Ohm m)
+void read_str_ic(Model& m);           // inp_StrIc.txt: ICRATw, NPOWw
+void read_surf_vol(Model& m);         // inp_SurfVol.txt: A_Ad, A_Cr, A_He, Vol_He
+void read_str_cur(Model& m);          // inp_StrCur.txt: CWB1perc, CWB2perc
 
 // --- lists whose length is a count of the step files; always read -------------------
 void read_special_lists(Model& m, int step);  // step 5: Ra and Rc; 6: Rho; 7: local Ic

@@ -29,15 +29,24 @@ void step_done(Model& m, int step) {
 // Cable type and geometry; creates the arrays that depend on NB and NS.
 void step01(Model& m) {
     int reserved17 = 0, reserved19 = 0;
-    open_step(m, 1).read({{"Opt_SC", &m.Opt_SC},         {"Opt_Mat", &m.Opt_Mat},
-                          {"Opt_Cable", &m.Opt_Cable},   {"NB", &m.NB},
-                          {"NS", &m.NS},                 {"w", &m.w},
-                          {"Th1", &m.Th1},               {"Th2", &m.Th2},
-                          {"d_fil_in", &m.d_fil_in},     {"d_fil_out", &m.d_fil_out},
-                          {"DiamStr", &m.DiamStr},       {"TPFil", &m.TPFil},
-                          {"TPStr", &m.TPStr},           {"Opt_CuSCRRR", &m.Opt_CuSCRRR},
-                          {"CuSC_con", &m.CuSC_con},     {"RRR_con", &m.RRR_con},
-                          {"reserved", &reserved17},     {"MR_con", &m.MR_con},
+    open_step(m, 1).read({{"Opt_SC", &m.Opt_SC},
+                          {"Opt_Mat", &m.Opt_Mat},
+                          {"Opt_Cable", &m.Opt_Cable},
+                          {"NB", &m.NB},
+                          {"NS", &m.NS},
+                          {"w", &m.w},
+                          {"Th1", &m.Th1},
+                          {"Th2", &m.Th2},
+                          {"d_fil_in", &m.d_fil_in},
+                          {"d_fil_out", &m.d_fil_out},
+                          {"DiamStr", &m.DiamStr},
+                          {"TPFil", &m.TPFil},
+                          {"TPStr", &m.TPStr},
+                          {"Opt_CuSCRRR", &m.Opt_CuSCRRR},
+                          {"CuSC_con", &m.CuSC_con},
+                          {"RRR_con", &m.RRR_con},
+                          {"reserved", &reserved17},
+                          {"MR_con", &m.MR_con},
                           {"reserved", &reserved19}});
     set_derived_counts(m);
     // An absurd NB or NS must not exhaust memory or index out of range: the
@@ -51,8 +60,8 @@ void step01(Model& m) {
             read_rrr_per_section(m);
         }
     }
-    for (double* x : {&m.w, &m.Th1, &m.Th2, &m.d_fil_in, &m.d_fil_out, &m.DiamStr, &m.TPFil,
-                      &m.TPStr})
+    for (double* x :
+         {&m.w, &m.Th1, &m.Th2, &m.d_fil_in, &m.d_fil_out, &m.DiamStr, &m.TPFil, &m.TPStr})
         *x /= 1000.0;
     step_done(m, 1);
 }
@@ -60,13 +69,20 @@ void step01(Model& m) {
 // Applied fields; the angles stay in degrees.
 void step02(Model& m) {
     int reserved13 = 0, reserved14 = 0;
-    open_step(m, 2).read({{"Opt_LongB", &m.Opt_LongB},   {"The_Ba1", &m.The_Ba1},
-                          {"Phi_Ba1", &m.Phi_Ba1},       {"Opt_Ba1", &m.Opt_Ba1},
-                          {"F1_Ba1", &m.F1_Ba1},         {"F2_Ba1", &m.F2_Ba1},
-                          {"Opt_AddBa2", &m.Opt_AddBa2}, {"The_Ba2", &m.The_Ba2},
-                          {"Phi_Ba2", &m.Phi_Ba2},       {"Opt_Ba2", &m.Opt_Ba2},
-                          {"F1_Ba2", &m.F1_Ba2},         {"F2_Ba2", &m.F2_Ba2},
-                          {"reserved", &reserved13},     {"reserved", &reserved14}});
+    open_step(m, 2).read({{"Opt_LongB", &m.Opt_LongB},
+                          {"The_Ba1", &m.The_Ba1},
+                          {"Phi_Ba1", &m.Phi_Ba1},
+                          {"Opt_Ba1", &m.Opt_Ba1},
+                          {"F1_Ba1", &m.F1_Ba1},
+                          {"F2_Ba1", &m.F2_Ba1},
+                          {"Opt_AddBa2", &m.Opt_AddBa2},
+                          {"The_Ba2", &m.The_Ba2},
+                          {"Phi_Ba2", &m.Phi_Ba2},
+                          {"Opt_Ba2", &m.Opt_Ba2},
+                          {"F1_Ba2", &m.F1_Ba2},
+                          {"F2_Ba2", &m.F2_Ba2},
+                          {"reserved", &reserved13},
+                          {"reserved", &reserved14}});
     if (cable_size_valid(m)) {
         if (m.Opt_LongB == 1) {
             read_long_var_b(m);
@@ -89,7 +105,7 @@ void step03(Model& m) {
                           {"reserved", &reserved5},
                           {"reserved", &reserved6}});
     if (m.Opt_SF == 2) {
-        // The predefined tables hold the cable's own field only.
+        // The predefined tables have no return lead.
         m.Opt_RetLead = 0;
         if (cable_size_valid(m)) read_sf_table(m);
     }
@@ -100,8 +116,7 @@ void step03(Model& m) {
 // Inter-filament coupling.
 void step04(Model& m) {
     int reserved2 = 0, reserved3 = 0;
-    open_step(m, 4).read(
-        {{"TauIF", &m.TauIF}, {"reserved", &reserved2}, {"reserved", &reserved3}});
+    open_step(m, 4).read({{"TauIF", &m.TauIF}, {"reserved", &reserved2}, {"reserved", &reserved3}});
     step_done(m, 4);
 }
 
@@ -109,16 +124,26 @@ void step04(Model& m) {
 // the values per band; all resistances uOhm -> Ohm afterwards.
 void step05(Model& m) {
     int reserved19 = 0, reserved20 = 0;
-    open_step(m, 5).read({{"RaCon", &m.RaCon},           {"FRaW", &m.FRaW},
-                          {"Opt_RaRand", &m.Opt_RaRand}, {"FRaRand", &m.FRaRand},
-                          {"NrRaSp", &m.NrRaSp},         {"RcCon", &m.RcCon},
-                          {"FRcW", &m.FRcW},             {"Opt_RcRand", &m.Opt_RcRand},
-                          {"FRcRand", &m.FRcRand},       {"NrRcSp", &m.NrRcSp},
-                          {"Opt_Core", &m.Opt_Core},     {"RcCore", &m.RcCore},
-                          {"Core_pos1", &m.Core_pos1},   {"Core_pos2", &m.Core_pos2},
-                          {"Opt_StrRes", &m.Opt_StrRes}, {"Opt_RaW", &m.Opt_RaW},
-                          {"Opt_RcW", &m.Opt_RcW},       {"Opt_LongR", &m.Opt_LongR},
-                          {"reserved", &reserved19},     {"reserved", &reserved20}});
+    open_step(m, 5).read({{"RaCon", &m.RaCon},
+                          {"FRaW", &m.FRaW},
+                          {"Opt_RaRand", &m.Opt_RaRand},
+                          {"FRaRand", &m.FRaRand},
+                          {"NrRaSp", &m.NrRaSp},
+                          {"RcCon", &m.RcCon},
+                          {"FRcW", &m.FRcW},
+                          {"Opt_RcRand", &m.Opt_RcRand},
+                          {"FRcRand", &m.FRcRand},
+                          {"NrRcSp", &m.NrRcSp},
+                          {"Opt_Core", &m.Opt_Core},
+                          {"RcCore", &m.RcCore},
+                          {"Core_pos1", &m.Core_pos1},
+                          {"Core_pos2", &m.Core_pos2},
+                          {"Opt_StrRes", &m.Opt_StrRes},
+                          {"Opt_RaW", &m.Opt_RaW},
+                          {"Opt_RcW", &m.Opt_RcW},
+                          {"Opt_LongR", &m.Opt_LongR},
+                          {"reserved", &reserved19},
+                          {"reserved", &reserved20}});
     const bool sized = cable_size_valid(m);
     if (sized && m.Opt_StrRes == 1) read_rarc_per_strand(m);
     read_special_lists(m, 5);
@@ -164,13 +189,20 @@ void step06(Model& m) {
 // Critical current, the local Ic variations and the per-strand Ic data.
 void step07(Model& m) {
     int reserved9 = 0, reserved13 = 0, reserved14 = 0;
-    open_step(m, 7).read({{"Opt_Ic", &m.Opt_Ic},         {"IcCon", &m.IcCon},
-                          {"ConIcA", &m.ConIcA},         {"ConIcB", &m.ConIcB},
-                          {"ConIcC", &m.ConIcC},         {"ConIcD", &m.ConIcD},
-                          {"ConIcE", &m.ConIcE},         {"ConIcF", &m.ConIcF},
-                          {"reserved", &reserved9},      {"NrIcLT", &m.NrIcLT},
-                          {"Opt_StrIc", &m.Opt_StrIc},   {"Opt_IcRedIF", &m.Opt_IcRedIF},
-                          {"reserved", &reserved13},     {"reserved", &reserved14}});
+    open_step(m, 7).read({{"Opt_Ic", &m.Opt_Ic},
+                          {"IcCon", &m.IcCon},
+                          {"ConIcA", &m.ConIcA},
+                          {"ConIcB", &m.ConIcB},
+                          {"ConIcC", &m.ConIcC},
+                          {"ConIcD", &m.ConIcD},
+                          {"ConIcE", &m.ConIcE},
+                          {"ConIcF", &m.ConIcF},
+                          {"reserved", &reserved9},
+                          {"NrIcLT", &m.NrIcLT},
+                          {"Opt_StrIc", &m.Opt_StrIc},
+                          {"Opt_IcRedIF", &m.Opt_IcRedIF},
+                          {"reserved", &reserved13},
+                          {"reserved", &reserved14}});
     read_special_lists(m, 7);
     if (cable_size_valid(m)) {
         if (m.Opt_StrIc != 0) {
@@ -186,17 +218,28 @@ void step07(Model& m) {
 // Temperature and cooling: two records, values 1..22 and 23..29.
 void step08(Model& m) {
     ListReader r = open_step(m, 8);
-    r.read({{"Opt_Temp", &m.Opt_Temp},         {"TBath", &m.TBath},
-            {"F_HF_str", &m.F_HF_str},         {"F_cont", &m.F_cont},
-            {"P_cont", &m.P_cont},             {"F_ISCL", &m.F_ISCL},
-            {"Opt_Trans_HF", &m.Opt_Trans_HF}, {"a_Trans", &m.a_Trans},
-            {"n_Trans", &m.n_Trans},           {"E_Trans_Lim0", &m.E_Trans_Lim0},
-            {"E_Trans_Lim2", &m.E_Trans_Lim2}, {"aKap", &m.aKap},
-            {"nKap", &m.nKap},                 {"aFB_II", &m.aFB_II},
-            {"HF_Lim_Kap", &m.HF_Lim_Kap},     {"aNC", &m.aNC},
-            {"aNB", &m.aNB},                   {"aFB_I", &m.aFB_I},
-            {"HF_Lim_NC", &m.HF_Lim_NC},       {"HF_Lim_NB", &m.HF_Lim_NB},
-            {"Opt_kCu", &m.Opt_kCu},           {"Opt_He", &m.Opt_He}});
+    r.read({{"Opt_Temp", &m.Opt_Temp},
+            {"TBath", &m.TBath},
+            {"F_HF_str", &m.F_HF_str},
+            {"F_cont", &m.F_cont},
+            {"P_cont", &m.P_cont},
+            {"F_ISCL", &m.F_ISCL},
+            {"Opt_Trans_HF", &m.Opt_Trans_HF},
+            {"a_Trans", &m.a_Trans},
+            {"n_Trans", &m.n_Trans},
+            {"E_Trans_Lim0", &m.E_Trans_Lim0},
+            {"E_Trans_Lim2", &m.E_Trans_Lim2},
+            {"aKap", &m.aKap},
+            {"nKap", &m.nKap},
+            {"aFB_II", &m.aFB_II},
+            {"HF_Lim_Kap", &m.HF_Lim_Kap},
+            {"aNC", &m.aNC},
+            {"aNB", &m.aNB},
+            {"aFB_I", &m.aFB_I},
+            {"HF_Lim_NC", &m.HF_Lim_NC},
+            {"HF_Lim_NB", &m.HF_Lim_NB},
+            {"Opt_kCu", &m.Opt_kCu},
+            {"Opt_He", &m.Opt_He}});
     r.read({{"C", &m.C},
             {"k", &m.k},
             {"p", &m.p},
@@ -216,13 +259,20 @@ void step08(Model& m) {
 void step09(Model& m) {
     double reserved3 = 0, reserved6 = 0, reserved9 = 0, reserved12 = 0;
     int reserved4 = 0, reserved7 = 0, reserved10 = 0, reserved15 = 0;
-    open_step(m, 9).read({{"Opt_SurfVol", &m.Opt_SurfVol}, {"A_Ad_con", &m.A_Ad_con},
-                          {"reserved", &reserved3},        {"reserved", &reserved4},
-                          {"A_Cr_con", &m.A_Cr_con},       {"reserved", &reserved6},
-                          {"reserved", &reserved7},        {"A_He_con", &m.A_He_con},
-                          {"reserved", &reserved9},        {"reserved", &reserved10},
-                          {"Vol_He_con", &m.Vol_He_con},   {"reserved", &reserved12},
-                          {"F_Vol_He", &m.F_Vol_He},       {"F_A_He", &m.F_A_He},
+    open_step(m, 9).read({{"Opt_SurfVol", &m.Opt_SurfVol},
+                          {"A_Ad_con", &m.A_Ad_con},
+                          {"reserved", &reserved3},
+                          {"reserved", &reserved4},
+                          {"A_Cr_con", &m.A_Cr_con},
+                          {"reserved", &reserved6},
+                          {"reserved", &reserved7},
+                          {"A_He_con", &m.A_He_con},
+                          {"reserved", &reserved9},
+                          {"reserved", &reserved10},
+                          {"Vol_He_con", &m.Vol_He_con},
+                          {"reserved", &reserved12},
+                          {"F_Vol_He", &m.F_Vol_He},
+                          {"F_A_He", &m.F_A_He},
                           {"reserved", &reserved15}});
     if (cable_size_valid(m) && m.Opt_SurfVol == 2) read_surf_vol(m);
     m.A_Ad_con /= 1e6;
@@ -235,12 +285,18 @@ void step09(Model& m) {
 // Cable insulation.
 void step10(Model& m) {
     int reserved11 = 0, reserved12 = 0;
-    open_step(m, 10).read({{"Opt_Ins", &m.Opt_Ins},   {"Th_ins_1", &m.Th_ins_1},
-                           {"Th_ins_2", &m.Th_ins_2}, {"Th_ins_f", &m.Th_ins_f},
-                           {"k_ins_1", &m.k_ins_1},   {"k_ins_2", &m.k_ins_2},
-                           {"k_ins_f", &m.k_ins_f},   {"F_ins_1", &m.F_ins_1},
-                           {"F_ins_2", &m.F_ins_2},   {"F_ins_f", &m.F_ins_f},
-                           {"reserved", &reserved11}, {"reserved", &reserved12}});
+    open_step(m, 10).read({{"Opt_Ins", &m.Opt_Ins},
+                           {"Th_ins_1", &m.Th_ins_1},
+                           {"Th_ins_2", &m.Th_ins_2},
+                           {"Th_ins_f", &m.Th_ins_f},
+                           {"k_ins_1", &m.k_ins_1},
+                           {"k_ins_2", &m.k_ins_2},
+                           {"k_ins_f", &m.k_ins_f},
+                           {"F_ins_1", &m.F_ins_1},
+                           {"F_ins_2", &m.F_ins_2},
+                           {"F_ins_f", &m.F_ins_f},
+                           {"reserved", &reserved11},
+                           {"reserved", &reserved12}});
     for (double* x : {&m.Th_ins_1, &m.Th_ins_2, &m.Th_ins_f}) *x /= 1000.0;
     step_done(m, 10);
 }
@@ -267,13 +323,20 @@ void step11(Model& m) {
 // of the quench-energy search, in this order.
 void step12(Model& m) {
     double reserved14 = 0, reserved15 = 0;
-    open_step(m, 12).read({{"NrSteps_inp", &m.NrSteps_inp}, {"VoltStop", &m.VoltStop},
-                           {"NBMut", &m.NBMut},             {"F_SolAcc", &m.F_SolAcc},
-                           {"SolAcc", &m.SolAcc},           {"Opt_StrCur", &m.Opt_StrCur},
-                           {"NrT_HP", &m.NrT_HP},           {"Opt_HP", &m.Opt_HP},
-                           {"Nr_HP", &m.Nr_HP},             {"NrRunT", &m.NrRunT},
-                           {"QE_rho_NQ", &m.QE_rho_NQ},     {"QE_nr_sec", &m.QE_nr_sec},
-                           {"QE_rho_Q", &m.QE_rho_Q},       {"reserved", &reserved14},
+    open_step(m, 12).read({{"NrSteps_inp", &m.NrSteps_inp},
+                           {"VoltStop", &m.VoltStop},
+                           {"NBMut", &m.NBMut},
+                           {"F_SolAcc", &m.F_SolAcc},
+                           {"SolAcc", &m.SolAcc},
+                           {"Opt_StrCur", &m.Opt_StrCur},
+                           {"NrT_HP", &m.NrT_HP},
+                           {"Opt_HP", &m.Opt_HP},
+                           {"Nr_HP", &m.Nr_HP},
+                           {"NrRunT", &m.NrRunT},
+                           {"QE_rho_NQ", &m.QE_rho_NQ},
+                           {"QE_nr_sec", &m.QE_nr_sec},
+                           {"QE_rho_Q", &m.QE_rho_Q},
+                           {"reserved", &reserved14},
                            {"reserved", &reserved15}});
     m.VoltStop /= 1e6;
     read_time_steps(m);
@@ -326,13 +389,20 @@ void step14(Model& m) {
 void step15(Model& m) {
     double reserved4 = 0, reserved8 = 0, reserved11 = 0;
     int reserved14 = 0;
-    open_step(m, 15).read({{"dt_Prog", &m.dt_Prog},       {"dT_Prog", &m.dT_Prog},
-                           {"dI_Prog", &m.dI_Prog},       {"reserved", &reserved4},
-                           {"dt_NTS", &m.dt_NTS},         {"dT_NTS", &m.dT_NTS},
-                           {"dI_NTS", &m.dI_NTS},         {"reserved", &reserved8},
-                           {"Opt_PrMat", &m.Opt_PrMat},   {"Opt_PrIter", &m.Opt_PrIter},
-                           {"reserved", &reserved11},     {"NrWrArrays", &m.NrWrArrays},
-                           {"NrSignals", &m.NrSignals},   {"reserved", &reserved14}});
+    open_step(m, 15).read({{"dt_Prog", &m.dt_Prog},
+                           {"dT_Prog", &m.dT_Prog},
+                           {"dI_Prog", &m.dI_Prog},
+                           {"reserved", &reserved4},
+                           {"dt_NTS", &m.dt_NTS},
+                           {"dT_NTS", &m.dT_NTS},
+                           {"dI_NTS", &m.dI_NTS},
+                           {"reserved", &reserved8},
+                           {"Opt_PrMat", &m.Opt_PrMat},
+                           {"Opt_PrIter", &m.Opt_PrIter},
+                           {"reserved", &reserved11},
+                           {"NrWrArrays", &m.NrWrArrays},
+                           {"NrSignals", &m.NrSignals},
+                           {"reserved", &reserved14}});
     step_done(m, 15);
 }
 
@@ -340,20 +410,27 @@ void step15(Model& m) {
 void step16(Model& m) {
     int reserved1 = 0, reserved13 = 0, reserved14 = 0;
     std::string text;
-    open_step(m, 16).read({{"reserved", &reserved1},         {"One", &m.One},
-                           {"IniRand", &m.IniRand},           {"EffLC", &m.EffLC},
-                           {"NrItBack", &m.NrItBack},         {"Opt_UnifCur1", &m.Opt_UnifCur1},
-                           {"Nr_Opt", &m.Nr_Opt},             {"C1_Opt", &m.C1_Opt},
-                           {"C2_Opt", &m.C2_Opt},             {"C3_Opt", &m.C3_Opt},
-                           {"C4_Opt", &m.C4_Opt},             {"reserved", &text},
-                           {"reserved", &reserved13},         {"reserved", &reserved14}});
+    open_step(m, 16).read({{"reserved", &reserved1},
+                           {"One", &m.One},
+                           {"IniRand", &m.IniRand},
+                           {"EffLC", &m.EffLC},
+                           {"NrItBack", &m.NrItBack},
+                           {"Opt_UnifCur1", &m.Opt_UnifCur1},
+                           {"Nr_Opt", &m.Nr_Opt},
+                           {"C1_Opt", &m.C1_Opt},
+                           {"C2_Opt", &m.C2_Opt},
+                           {"C3_Opt", &m.C3_Opt},
+                           {"C4_Opt", &m.C4_Opt},
+                           {"reserved", &text},
+                           {"reserved", &reserved13},
+                           {"reserved", &reserved14}});
     // A 12-character text field: cut or blank-padded.
     text.resize(12, ' ');
     m.Text_Opt = text;
     if (m.Nr_Opt == 60) {
         // Variant 60 scales the whole applied-field schedule by C2_Opt.
-        for (RArr1* a : {&m.dba1dt_inp, &m.dba2dt_inp, &m.ba1_ini, &m.ba1_fin, &m.ba2_ini,
-                         &m.ba2_fin})
+        for (RArr1* a :
+             {&m.dba1dt_inp, &m.dba2dt_inp, &m.ba1_ini, &m.ba1_fin, &m.ba2_ini, &m.ba2_fin})
             multiply(*a, m.C2_Opt);
     }
     step_done(m, 16);

@@ -6,10 +6,12 @@
 // its file ends with the reader's end-of-file error rather than with an
 // attempt to create a huge array; a negative count gives an empty table.
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,8 +31,7 @@ namespace {
 
 // One row of inp_TimeSteps.txt: T/s, T, A/s, A, s.
 struct StepRow {
-    double dur = 0, dba1dt = 0, ba1_fin = 0, dba2dt = 0, ba2_fin = 0, didt = 0, cpc_fin = 0,
-           dt = 0;
+    double dur = 0, dba1dt = 0, ba1_fin = 0, dba2dt = 0, ba2_fin = 0, didt = 0, cpc_fin = 0, dt = 0;
 };
 
 StepRow read_step_row(ListReader& r, int i) {
@@ -110,8 +111,9 @@ std::vector<double> read_heater_row(ListReader& r, long long capacity, const std
     for (int i = 1; i <= listed; ++i)
         items.emplace_back(row > 0 ? indexed(name, row, i) : indexed(name, i), &vals[i - 1]);
     r.read(items);
-    if (listed > n) throw ReadError("Error reading file " + r.name() + ": too few values for " +
-                                    indexed(name, listed));
+    if (listed > n)
+        throw ReadError("Error reading file " + r.name() + ": too few values for " +
+                        indexed(name, listed));
     vals.resize(static_cast<std::size_t>(n));
     return vals;
 }
@@ -174,8 +176,7 @@ void read_time_steps(Model& m) {
 
     const int last = std::max(m.NrSteps_inp, 0);
     for (RArr1* a : {&m.t_inp, &m.dt_inp, &m.dur_inp, &m.cpc_ini, &m.cpc_fin, &m.ba1_ini,
-                     &m.ba1_fin, &m.ba2_ini, &m.ba2_fin, &m.dba1dt_inp, &m.dba2dt_inp,
-                     &m.didt_inp})
+                     &m.ba1_fin, &m.ba2_ini, &m.ba2_fin, &m.dba1dt_inp, &m.dba2dt_inp, &m.didt_inp})
         a->allocate(0, last, 0.0);
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         const StepRow& x = rows[static_cast<std::size_t>(i)];
@@ -277,39 +278,29 @@ int nearest_int(double x) {
     return static_cast<int>(std::lround(x));
 }
 
+bool among(int code, std::initializer_list<int> codes) {
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
 // Default band range (columns 4, 5) and second-index range (columns 6, 7)
 // of the result array with the given code.
 void set_default_ranges(Model& m, int row) {
     const int NB = m.NB, NS = m.NS;
-    int r[4] = {1, NB, 1, NS};
-    switch (nearest_int(m.wrarrays(row, 2))) {
-        case 1: case 6: case 51: case 56:  // adjacent contacts
-            r[3] = 2 * NS;
-            break;
-        case 2: case 7: case 52: case 57:  // crossing contacts, NB+1 planes
-            r[1] = NB + 1;
-            r[3] = NS - 1;
-            break;
-        case 3: case 13: case 23: case 33: case 43: case 53: case 63: case 66: case 73:
-        case 83: case 93: case 103: case 113: case 115: case 117: case 123: case 133:
-        case 141: case 142: case 143: case 146: case 147: case 148: case 149: case 191:
-        case 192:  // per section
-            r[2] = 2;
-            r[3] = 2 * NS - 1;
-            break;
-        case 26: case 36: case 46:  // per wire with band 0
-            r[0] = 0;
-            break;
-        case 193:  // inner bands, per section
-            r[0] = 2;
-            r[1] = NB - 1;
-            r[2] = 2;
-            r[3] = 2 * NS - 1;
-            break;
-        default:  // per position or per wire
-            break;
+    const int c = nearest_int(m.wrarrays(row, 2));
+    std::array<int, 4> r = {1, NB, 1, NS};  // per position or per wire
+    if (among(c, {1, 6, 51, 56})) {
+        r = {1, NB, 1, 2 * NS};  // adjacent contacts
+    } else if (among(c, {2, 7, 52, 57})) {
+        r = {1, NB + 1, 1, NS - 1};  // crossing contacts on NB+1 planes
+    } else if (among(c, {3,   13,  23,  33,  43,  53,  63,  66,  73,  83,  93,  103, 113,
+                         115, 117, 123, 133, 141, 142, 143, 146, 147, 148, 149, 191, 192})) {
+        r = {1, NB, 2, 2 * NS - 1};  // per section
+    } else if (among(c, {26, 36, 46})) {
+        r = {0, NB, 1, NS};  // per wire, with band 0
+    } else if (c == 193) {
+        r = {2, NB - 1, 2, 2 * NS - 1};  // inner bands, per section
     }
-    for (int j = 0; j < 4; ++j) m.wrarrays(row, 4 + j) = r[j];
+    for (int j = 0; j < 4; ++j) m.wrarrays(row, 4 + j) = r[static_cast<std::size_t>(j)];
 }
 
 // A table of 100 rows x 8 reals, `count` rows read (at most 100).
@@ -318,8 +309,8 @@ void read_selection(Model& m, const char* file, const char* name, int count, RAr
     table.allocate(1, kTableRows, 1, kTableCols, 0.0);
     if (count <= 0) return;
     if (count > kTableRows)
-        msg(m, std::string(file) + ": " + std::to_string(count) + " rows requested, only the first " +
-                   std::to_string(kTableRows) + " are used");
+        msg(m, std::string(file) + ": " + std::to_string(count) +
+                   " rows requested, only the first " + std::to_string(kTableRows) + " are used");
     ListReader r = ListReader::from_file(input_files::input_path(m, file));
     std::vector<RItem> items;
     for (int i = 1; i <= std::min(count, kTableRows); ++i) {

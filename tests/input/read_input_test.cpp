@@ -14,6 +14,7 @@ namespace vorn::test {
 namespace {
 
 // Every scalar parameter of the step files.
+// clang-format off
 #define VORN_INT_PARAMS(X)                                                                         \
     X(Opt_SC) X(Opt_Mat) X(Opt_Cable) X(NB) X(NS) X(Opt_CuSCRRR) X(Opt_LongB) X(Opt_Ba1)           \
     X(Opt_AddBa2) X(Opt_Ba2) X(Opt_SF) X(NBSF) X(Opt_RetLead) X(Opt_RaRand) X(NrRaSp)             \
@@ -38,6 +39,7 @@ namespace {
     X(QE_rho_NQ) X(QE_rho_Q) X(FRsLim) X(CsAcc) X(RhoAcc) X(TincrM) X(TsAcc) X(HFAccRel)        \
     X(HFAccAbs) X(dt_Prog) X(dT_Prog) X(dI_Prog) X(dt_NTS) X(dT_NTS) X(dI_NTS) X(One) X(EffLC)    \
     X(C1_Opt) X(C2_Opt) X(C3_Opt) X(C4_Opt)
+// clang-format on
 
 void expect_example_parameters(const Model& m) {
     Model ref;
@@ -146,8 +148,9 @@ TEST(ReadInput, PredefinedSelfFieldTableChoice) {
     c.set_value(c.step_file(1), 5, "14");
     EXPECT_TRUE(c.read_stops());
     EXPECT_EQ(c.m().Opt_RetLead, 0);
-    const std::string none = "Problem with self field option 2: no predefined self-field table "
-                             "for NS = 14";
+    const std::string none =
+        "Problem with self field option 2: no predefined self-field table "
+        "for NS = 14";
     EXPECT_EQ(c.console(), none + "\n");
     EXPECT_EQ(c.messages().back(), none);
 
@@ -199,8 +202,8 @@ TEST(ReadInput, CountsBeyondTheirFiles) {
     std::string e = c.read_error();
     EXPECT_TRUE(contains_all(e, {"inp_TimeSteps.txt", "end of file"})) << e;
 
-    c.set_value(c.step_file(12), 1, "-4");         // a negative count: an empty table
-    c.set_value(c.step_file(12), 8, "1");          // Opt_HP
+    c.set_value(c.step_file(12), 1, "-4");          // a negative count: an empty table
+    c.set_value(c.step_file(12), 8, "1");           // Opt_HP
     c.set_value(c.step_file(12), 9, "2000000000");  // Nr_HP
     write_file(c.input / "inp_EP.txt", "0 1 2\n0 3 4\n");
     e = c.read_error();
@@ -218,7 +221,7 @@ TEST(ReadInput, InvalidCableSizeSkipsTheCableArrays) {
         c.set_value(c.step_file(1), 4, ns[0] == '7' ? "20" : "20000");
         c.set_value(c.step_file(1), 5, ns);
         const std::tuple<int, int, const char*> options[] = {
-            {1, 14, "2"}, {2, 1, "1"}, {2, 4, "4"}, {3, 1, "2"}, {5, 15, "1"},
+            {1, 14, "2"}, {2, 1, "1"},  {2, 4, "4"}, {3, 1, "2"}, {5, 15, "1"},
             {5, 18, "1"}, {7, 11, "1"}, {9, 1, "2"}, {12, 6, "1"}};
         for (auto [step, k, value] : options) c.set_value(c.step_file(step), k, value);
         c.read();

@@ -48,8 +48,8 @@ TEST(IndexMaps, PositionToWire) {
         for (int q = 1; q <= NS; ++q) p(j, q) = 100 * j + q;
     convert_pos_to_wire(NB, NS, w, p);
     for (int q = 1; q <= NS; ++q) {
-        EXPECT_EQ(w(1, q), 100 + q);  // band 1: wire = position
-        EXPECT_EQ(w(9, q), 900 + q);  // band NS+1 repeats band 1
+        EXPECT_EQ(w(1, q), 100 + q);           // band 1: wire = position
+        EXPECT_EQ(w(9, q), 900 + q);           // band NS+1 repeats band 1
         EXPECT_EQ(w(2, q % NS + 1), 200 + q);  // one position on per band
     }
 }
