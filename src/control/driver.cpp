@@ -30,22 +30,7 @@ void start_up(Model& m) {
     read_input_parameters(m);
     check_input_parameters(m);
     read_other_files(m);
-    initialize_2(m);
-    position_calculation(m);
-    initialize_hf(m);
-    strand_specific_data(m);
-    if (m.Opt_SF == 1) self_field_array_calculation(m);
-    // Without time steps only the state at t = 0 is solved: no inductances.
-    if (m.NrSteps_inp > 0) mutual_ind_array_calculation(m);
-    ra_definition(m);
-    rc_definition(m);
-    surf_loop_definition(m);
-    allocate_arrays(m);
-    field_across_w_loops(m);
-    field_across_w_strands(m);
-    if (m.Opt_FLC == 1) fl_transport_calculation(m);
-    m.t_cpu_iter.allocate(1, m.NrRunT, 1, NrItQE_M, 0.0);
-    m.QE_Dec.allocate(1, NrItQE_M, -99);
+    set_up_case(m);
 }
 
 // Temperature iteration; `inner` is the call inside the resistance loop.
@@ -256,6 +241,25 @@ void report_fatal(Model& m, const std::string& text) {
 }
 
 }  // namespace
+
+void set_up_case(Model& m) {
+    initialize_2(m);
+    position_calculation(m);
+    initialize_hf(m);
+    strand_specific_data(m);
+    if (m.Opt_SF == 1) self_field_array_calculation(m);
+    // Without time steps only the state at t = 0 is solved: no inductances.
+    if (m.NrSteps_inp > 0) mutual_ind_array_calculation(m);
+    ra_definition(m);
+    rc_definition(m);
+    surf_loop_definition(m);
+    allocate_arrays(m);
+    field_across_w_loops(m);
+    field_across_w_strands(m);
+    if (m.Opt_FLC == 1) fl_transport_calculation(m);
+    m.t_cpu_iter.allocate(1, m.NrRunT, 1, NrItQE_M, 0.0);
+    m.QE_Dec.allocate(1, NrItQE_M, -99);
+}
 
 void simulate(Model& m) {
     start_up(m);

@@ -14,4 +14,9 @@ int run_vorn();
 // The start-up sequence and the loops (everything after the case set-up).
 void simulate(Model& m);
 
+// Everything the start-up does once the input is read and validated: the
+// material tables, geometry, contact resistances, inductances and the arrays
+// of the time loop.
+void set_up_case(Model& m);
+
 }  // namespace vorn

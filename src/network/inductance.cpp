@@ -1,14 +1,236 @@
+// Self and mutual inductances of the strand sections (RMut, H) and the
+// inductive terms L·dI/dt of the network's voltage equations.
+//
+// Every section is a straight filament parallel to the cable axis, at
+// (PosX(s), PosY(s)) in the cross-section.  RMut(s1, d, s2): sections
+// s1, s2 = 2..2NS-1, band distance d = -NBMut..NBMut (section s2 lies d bands
+// after section s1).  The table is computed once for a band in the middle of
+// the cable and used for every band.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "control/messages.hpp"
 #include "network/network.hpp"
+#include "support/stop.hpp"
 
 namespace vorn {
 
-// Not implemented yet.
-void mutual_ind_array_calculation(Model&) {}
+namespace {
 
-// Not implemented yet.
-void inductance(Model&, int, int, int, int, int) {}
+// mu0/(4 pi), H/m.
+constexpr double kMu0Over4Pi = 1e-7;
+// Geometric mean radius of a round strand over its radius.
+constexpr double kGmrFactor = 0.7788;
+// Closest distance of two filaments in the asinh terms (m).
+constexpr double kMinDistance = 1e-6;
+// Start points closer than this (m) count as equal.
+constexpr double kStartTolerance = 1e-8;
 
-// Not implemented yet.
-void inductance_infinite(Model&, int, int, int) {}
+double sq(double x) { return x * x; }
+
+// Infinitely long cable: every section is a filament of the effective
+// length l = EffLC times the strand length per unit cable length; the
+// entries are scaled by the section's length along the cable over EffLC.
+// Only d = 0 exists.
+void rmut_infinite(Model& m, double a) {
+    const double rho = 2.0 * std::sqrt(sq(m.w) + sq(m.TPStr) / 4.0) / m.TPStr;
+    const double l = m.EffLC * rho;
+    for (int s1 = 2; s1 <= m.NS_2m1; ++s1) {
+        const double c = m.TPStr * m.Twice(s1) / (2 * m.NS * m.EffLC);
+        m.RMut(s1, 0, s1) = self(a, l, l * l) * c;
+        for (int s2 = s1 + 1; s2 <= m.NS_2m1; ++s2) {
+            // Side by side: the second filament starts l before the end of the first.
+            const double M = parmut(m.PosX(s1), m.PosY(s1), l, m.PosX(s2), m.PosY(s2), 0.0, l, l) *
+                             0.5 * m.Twice(s2) * c;
+            m.RMut(s1, 0, s2) = M;
+            m.RMut(s2, 0, s1) = M;
+        }
+    }
+}
+
+// One section of band j of a finite cable as a filament along z (m).
+struct Filament {
+    double x, y, start, length;
+    double end() const { return start + length; }
+};
+
+// Sections 3..NS fill the first half of a band, NS+1..2NS-2 the second; the
+// edge sections 2 and 2NS-1 are two half-bands long and begin at mid-band.
+Filament section_filament(const Model& m, int j, int s) {
+    const double h = m.TPStr / (2 * m.NS);
+    const double offset = (s == 2 || s > m.NS) ? h : 0.0;
+    return {m.PosX(s), m.PosY(s), j * m.TPStr / m.NS + offset, h * m.Twice(s)};
+}
+
+// Mutual inductance of two filaments, the one that starts earlier first.
+double filament_mutual(const Filament& f1, const Filament& f2) {
+    if (f2.start < f1.start - kStartTolerance)
+        return parmut(f2.x, f2.y, f2.end(), f1.x, f1.y, f1.start, f2.length, f1.length);
+    return parmut(f1.x, f1.y, f1.end(), f2.x, f2.y, f2.start, f1.length, f2.length);
+}
+
+// Finite cable: sections s1 of the middle band jm against every section of
+// the bands jm-NBMut..jm+NBMut inside the cable.  Both symmetric entries are
+// written at every step, so for s1 != s2 in different bands the pair
+// computed last (the larger section number in band jm) is what remains.
+void rmut_finite(Model& m, double a) {
+    const int jm = m.NB / 2;
+    const int jb_lo = std::max(1, jm - m.NBMut);
+    const int jb_hi = std::min(m.NB, jm + m.NBMut);
+    for (int s1 = 2; s1 <= m.NS_2m1; ++s1) {
+        const Filament f1 = section_filament(m, jm, s1);
+        for (int jb = jb_lo; jb <= jb_hi; ++jb) {
+            const int d = jb - jm;
+            for (int s2 = 2; s2 <= m.NS_2m1; ++s2) {
+                double M;
+                if (jb == jm && s2 == s1)
+                    M = self(a, f1.length, f1.length * f1.length);
+                else
+                    M = filament_mutual(f1, section_filament(m, jb, s2));
+                m.RMut(s1, d, s2) = M;
+                m.RMut(s2, d, s1) = M;
+            }
+        }
+    }
+}
+
+// "RMut.dat" in the output directory, in nH.
+void write_rmut(Model& m) {
+    const std::string path = m.output_dir + "RMut.dat";
+    OutFile file;
+    if (!file.open(path, OpenMode::Replace)) stop_with_message(m, "Cannot open " + path);
+    file.line("Mutual inductances, M [nH]");
+    static const Format row_format("(I4,A1,I5,100(A1,F12.6))");
+    std::vector<FItem> items;
+    for (int d = -m.NBMut; d <= m.NBMut; ++d) {
+        for (int s1 = 2; s1 <= m.NS_2m1; ++s1) {
+            items.clear();
+            items.emplace_back(d);
+            items.emplace_back(m.Sep);
+            items.emplace_back(s1);
+            for (int s2 = 2; s2 <= m.NS_2m1; ++s2) {
+                items.emplace_back(m.Sep);
+                items.emplace_back(m.RMut(s1, d, s2) * 1e9);
+            }
+            file.fmt(row_format, items);
+        }
+        file.line("");
+    }
+    file.close();
+}
+
+// A column of the own-band term outside the band storage: reported, and the
+// term is left out of the matrix.  NB2/i2 are the band and section of the
+// coupled current.
+void report_column(Model& m, int NCol, int NFac, int NRow, int NB1, int i1, int NB2, int i2) {
+    msg(m, "NCol<=0 or NCol>=NCa in subroutine Inductance");
+    const std::pair<const char*, int> items[] = {{"NCol=", NCol}, {"NCA=", m.NCa},
+                                                 {"NFac=", NFac}, {"NRow=", NRow},
+                                                 {"NB1=", NB1},   {"i1=", i1},
+                                                 {"NB2=", NB2},   {"i2=", i2}};
+    for (const auto& [label, value] : items) {
+        std::string line = list_directed({label, value});  // one record with its '\n'
+        line.pop_back();
+        msg(m, line);
+    }
+}
+
+// Weight of the explicit coupling to other bands: grows with the Rs
+// iterations of the step and reaches 1 after 1/F_SolAcc of them.
+double other_band_weight(const Model& m) {
+    const double f = m.NrItRs * m.F_SolAcc;
+    if (std::isnan(f)) return 1.0;
+    return std::min(1.0, f);
+}
+
+}  // namespace
+
+// Self inductance (H) of a straight round wire of length l and radius a (m);
+// l2 = l*l.
+double self(double a, double l, double l2) {
+    return 2e-7 * l *
+           (std::log(l / a + std::sqrt(1.0 + l2 / (a * a))) - std::sqrt(1.0 + a * a / l2) + a / l);
+}
+
+// Mutual inductance (H) of two filaments parallel to z: filament 1 at
+// (x1, y1) of length l1 ending at z1, filament 2 at (x2, y2) of length l2
+// starting at z2; g = z2 - z1 is negative when they overlap.  The distance
+// is raised to 1 µm in the asinh terms only.
+double parmut(double x1, double y1, double z1, double x2, double y2, double z2, double l1,
+              double l2) {
+    const double d2 = sq(x2 - x1) + sq(y2 - y1);
+    const double d = std::max(std::sqrt(d2), kMinDistance);
+    const double g = z2 - z1;
+    const double alpha = l1 + l2 + g;
+    const double beta = l1 + g;
+    const double gamma = l2 + g;
+    return kMu0Over4Pi *
+           (alpha * std::asinh(alpha / d) - beta * std::asinh(beta / d) -
+            gamma * std::asinh(gamma / d) + g * std::asinh(g / d) - std::sqrt(sq(alpha) + d2) +
+            std::sqrt(sq(beta) + d2) + std::sqrt(sq(gamma) + d2) - std::sqrt(sq(g) + d2));
+}
+
+void mutual_ind_array_calculation(Model& m) {
+    if (m.RMut.allocated())
+        throw FatalError("Attempting to allocate already allocated variable 'rmut'");
+    m.RMut.allocate(2, m.NS_2m1, -m.NBMut, m.NBMut, 2, m.NS_2m1, 0.0);
+
+    const double a = kGmrFactor * (m.DiamStr / 2.0);
+    if (m.Opt_Cable == 1)
+        rmut_infinite(m, a);
+    else if (m.Opt_Cable == 2)
+        rmut_finite(m, a);
+
+    if (m.Nr_Opt == 60) {
+        double* v = m.RMut.data();
+        for (std::size_t k = 0; k < m.RMut.size(); ++k) v[k] *= m.C1_Opt;
+    }
+    if (m.Opt_PrMat == 1) write_rmut(m);
+}
+
+// Row NRow of the banded matrix (finite cable) gets the inductive voltage of
+// section i1 of band NB1 with sign NFac: the own band implicitly (matrix
+// columns and Cs_prev on the right-hand side), the bands within NBMut
+// explicitly from the present iterate.  NColOff shifts the own-band columns
+// to row NRow: NCol = NColOff + NBw + 3NS-2 + s is the band-storage column of
+// Cs(NB1, s).
+void inductance(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {
+    const double dt = m.dt;
+    double own = 0.0;  // sum of RMut * Cs_prev over the own band, V s
+    for (int s = 2; s <= m.NS_2m1; ++s) {
+        const int NCol = NColOff + m.NBw + 3 * m.NS - 2 + s;
+        if (NCol <= 0 || NCol >= m.NCa)
+            report_column(m, NCol, NFac, NRow, NB1, i1, NB1, s);
+        else
+            m.A(NRow, NCol) += NFac * m.RMut(i1, 0, s) / dt;
+        own += m.RMut(i1, 0, s) * m.Cs_prev(NB1, s);
+    }
+    m.A(NRow, m.NCa) += NFac * own / dt;
+
+    double other = 0.0;  // sum of RMut * (Cs_prev - Cs) over the other bands
+    const int NB2_lo = std::max(1, NB1 - m.NBMut);
+    const int NB2_hi = std::min(m.NB, NB1 + m.NBMut);
+    for (int NB2 = NB2_lo; NB2 <= NB2_hi; ++NB2) {
+        if (NB2 == NB1) continue;
+        for (int s = 2; s <= m.NS_2m1; ++s)
+            other += m.RMut(i1, NB2 - NB1, s) * (m.Cs_prev(NB2, s) - m.Cs(NB2, s));
+    }
+    m.A(NRow, m.NCa) += NFac * other_band_weight(m) * other / dt;
+}
+
+// Row NRow of the full matrix of the infinitely long cable (one band):
+// column 3NS-2+s is Cs(1, s).
+void inductance_infinite(Model& m, int NRow, int i1, int NFac) {
+    const double dt = m.dt;
+    double own = 0.0;
+    for (int s = 2; s <= m.NS_2m1; ++s) {
+        m.A(NRow, 3 * m.NS - 2 + s) += NFac * m.RMut(i1, 0, s) / dt;
+        own += m.RMut(i1, 0, s) * m.Cs_prev(1, s);
+    }
+    m.A(NRow, m.NCa) += NFac * own / dt;
+}
 
 }  // namespace vorn

@@ -29,6 +29,12 @@ void rc_definition(Model& m);
 void surf_loop_definition(Model& m);
 
 // --- inductances ---------------------------------------------------------------------
+// Self inductance (H) of a round wire of radius a and length l (m), l2 = l*l.
+double self(double a, double l, double l2);
+// Mutual inductance (H) of two parallel filaments along z: filament 1 ends at
+// z1, filament 2 starts at z2 (g = z2 - z1 < 0 when they overlap).
+double parmut(double x1, double y1, double z1, double x2, double y2, double z2, double l1,
+              double l2);
 void mutual_ind_array_calculation(Model& m);
 void inductance(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac);
 void inductance_infinite(Model& m, int NRow, int i1, int NFac);

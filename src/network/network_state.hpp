@@ -40,6 +40,7 @@ struct NetworkState {
 
     // --- system -----------------------------------------------------------------------
     RArr2 A;      // NEq x NCa while one solution is made
+    RArr2 A_store;  // storage of A kept between solutions (system_matrix.cpp)
     RArr1 A_nca;  // 1..NEq, last right-hand side
     RArr1 CSB1, CSB2;  // s, boundary section currents (A)
     RArr1 CWB1, CWB2;  // wire, end currents (A)

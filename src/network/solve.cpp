@@ -1,23 +1,265 @@
+// Solution of the network system (Gaussian elimination without pivoting,
+// banded for a finite cable, full for the single band of an infinitely long
+// cable), the currents, voltages and powers taken from it, the uniform
+// shortcut, and the section currents imposed at the two cable ends.
+//
+// Currents in A, voltages in V, powers in W, inductances in H, dt in s.
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "control/messages.hpp"
+#include "network/band_system.hpp"
 #include "network/network.hpp"
+#include "support/stop.hpp"
 
 namespace vorn {
 
-// Not implemented yet.
-void solve_array(Model&) {}
+namespace {
 
-// Not implemented yet.
-void solve_infinit_array(Model&) {}
+// Factors of at most this magnitude (or not a number) leave the row as it
+// is: structurally zero entries are never processed.
+constexpr double kNegligibleFactor = 1e-25;
+// Entries that should have been eliminated are reported above this.
+constexpr double kResidue = 1e-15;
 
-// Not implemented yet.
-void check_zero_columns(Model&) {}
+// One record of a formatted WRITE, without its line end.
+std::string record(std::string_view spec, std::initializer_list<FItem> items) {
+    std::string line = format_records(spec, items);
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    return line;
+}
 
-// Not implemented yet.
-void currents_powers_calculation(Model&) {}
+std::string list_record(std::initializer_list<FItem> items) {
+    std::string line = list_directed(items);
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    return line;
+}
 
-// Not implemented yet.
-void currents_powers_calculation_equal(Model&) {}
+// The matrix must have the shape the solver walks with raw pointers.
+void require_shape(const Model& m, int rows) {
+    if (!m.A.allocated() || m.A.lo1() != 1 || m.A.hi1() < rows || m.A.lo2() != 1 ||
+        m.A.hi2() != m.NCa)
+        throw FatalError("internal error: system matrix does not match NEq x NCa");
+}
 
-// Not implemented yet.
-void boundary_currents_definition(Model&) {}
+// Banded forward elimination.  Row i (1-based) starts at a + (i-1)*ld;
+// column c of it is [c-1].  Only the W-1 rows below each pivot can reach
+// its column, and each update is one stretch of band columns plus the
+// right-hand side.  The stretch ends at the pivot row's last nonzero band
+// column: beyond it the update would subtract zeros.
+void band_forward(Model& m, int Nt) {
+    const int W = m.NBw, NCa = m.NCa;
+    const std::size_t ld = std::size_t(NCa);
+    double* const a = m.A.data();
+    for (int p = 1; p <= Nt - 1; ++p) {
+        const double* rp = a + std::size_t(p - 1) * ld;
+        const double piv = rp[W - 1];
+        int len = NCa - 1 - W;  // band columns right of the diagonal
+        while (len > 0 && rp[W + len - 1] == 0.0) --len;
+        const int last = std::min(Nt, p + W - 1);
+        for (int i = p + 1; i <= last; ++i) {
+            const int d = i - p;
+            double* ri = a + std::size_t(i - 1) * ld;
+            double& lead = ri[W - d - 1];  // column W-d: variable p
+            if (lead == 0.0) continue;     // factor 0, or NaN for a zero pivot
+            const double f = lead / piv;
+            if (!(std::abs(f) > kNegligibleFactor)) continue;
+            const int ncol2 = NCa - 1 - d;
+            if (ncol2 > NCa - 1) msg(m, "NCol2>NCa-1");
+            lead = 0.0;
+            ri[NCa - 1] -= f * rp[NCa - 1];
+            double* dst = ri + (W - d);  // columns W-d+1 .. NCa-1-d
+            const double* src = rp + W;  // columns W+1 .. NCa-1
+            for (int n = 0; n < len; ++n) dst[n] -= f * src[n];
+        }
+    }
+}
+
+// Reports what the elimination left behind: entries left of the diagonal,
+// and entries of the last rows that lie beyond the last variable.
+void band_check(Model& m, int Nt) {
+    const int W = m.NBw, NCa = m.NCa;
+    for (int i = 1; i <= Nt; ++i)
+        for (int c = 1; c <= W - 1; ++c) {
+            const double v = m.A(i, c);
+            if (std::abs(v) > kResidue)
+                msg_fmt(m, "(A9,I7,A1,I7,A24,F12.6,A19)",
+                        {"LEFT: Element ", i, ",", c, " in array (A) has value ", v,
+                         " but should be zero"});
+        }
+    for (int i = std::max(1, Nt + W - NCa + 2); i <= Nt; ++i)
+        for (int c = Nt - i + W + 1; c <= NCa - 1; ++c) {
+            const double v = m.A(i, c);
+            if (std::abs(v) > kResidue)
+                msg_fmt(m, "(A8,I4,A1,I4,A24,F12.6,A19)",
+                        {"RIGHT: Element ", i, ",", c, " in array (A) has value ", v,
+                         " but should be zero"});
+        }
+}
+
+// Back substitution; x_i goes to column 1 of row i.
+void band_backward(Model& m, int Nt) {
+    const int W = m.NBw, NCa = m.NCa;
+    const std::size_t ld = std::size_t(NCa);
+    double* const a = m.A.data();
+    for (int i = Nt; i >= 1; --i) {
+        const double* ri = a + std::size_t(i - 1) * ld;
+        const int cmax = std::min(NCa - 1, Nt - i + W);
+        double sum = 0.0;
+        for (int c = W + 1; c <= cmax; ++c) sum += ri[c - 1] * a[std::size_t(i + c - W - 1) * ld];
+        a[std::size_t(i - 1) * ld] = (ri[NCa - 1] - sum) / ri[W - 1];
+    }
+}
+
+}  // namespace
+
+// Finite cable: Nt = NEqB*NB variables, element (i, variable c) in
+// A(i, NBw + c - i).  Afterwards A(g, 1) holds variable g.
+void solve_array(Model& m) {
+    const int Nt = m.NEqB * m.NB;
+    require_shape(m, Nt);
+    band_forward(m, Nt);
+    band_check(m, Nt);
+    band_backward(m, Nt);
+}
+
+// Infinitely long cable: full NEqB x NEqB matrix, right-hand side in
+// column NCa.  A sub-diagonal entry that survives the elimination stops the
+// program once all of them are reported.
+void solve_infinit_array(Model& m) {
+    const int N1 = m.NEqB, NCa = m.NCa;
+    require_shape(m, N1);
+    RArr2& A = m.A;
+    for (int p = 1; p <= N1 - 1; ++p)
+        for (int i = p + 1; i <= N1; ++i) {
+            const double f = A(i, p) / A(p, p);
+            if (!(std::abs(f) > kNegligibleFactor)) continue;
+            A(i, p) = 0.0;
+            for (int c = p + 1; c <= NCa; ++c) A(i, c) -= f * A(p, c);
+        }
+
+    std::vector<std::string> bad;
+    for (int i = 2; i <= N1; ++i)
+        for (int c = 1; c <= i - 1; ++c)
+            if (std::abs(A(i, c)) > kResidue)
+                bad.push_back(record("(A8,I4,A1,I4,A24,F12.6,A19)",
+                                     {"Element ", i, ",", c, " in array (A) has value ", A(i, c),
+                                      " but should be zero"}));
+    if (!bad.empty()) {
+        for (std::size_t k = 0; k + 1 < bad.size(); ++k) msg(m, bad[k]);
+        stop_with_message(m, bad.back());
+    }
+
+    for (int i = N1; i >= 1; --i) {
+        double sum = 0.0;
+        for (int c = i + 1; c <= NCa - 1; ++c) sum += A(i, c) * A(c, 1);
+        A(i, 1) = (A(i, NCa) - sum) / A(i, i);
+    }
+}
+
+// Diagnostic: every column of the matrix (right-hand side included) whose
+// entries are all below 1e-15 in magnitude.
+void check_zero_columns(Model& m) {
+    const int rows = m.A.hi1();
+    for (int c = 1; c <= m.NCa; ++c) {
+        bool zero = true;
+        for (int i = 1; i <= rows && zero; ++i) zero = std::abs(m.A(i, c)) < kResidue;
+        if (zero) msg(m, list_record({"Column ", c, " contains only zeros"}));
+    }
+}
+
+// Contact and section currents from the solution, their powers and the
+// section voltages.  Cc is stored with the opposite sign of its variable.
+void currents_powers_calculation(Model& m) {
+    const int N = m.NS, NB = m.NB;
+    m.NrCsCh = 0;
+    for (int j = 1; j <= NB; ++j) {
+        for (int k = 1; k <= 2 * N; ++k) {
+            m.Ca(j, k) = solution(m, var_ca(m, j, k));
+            m.Pa(j, k) = m.Ra(j, k) * m.Ca(j, k) * m.Ca(j, k);
+        }
+        for (int k = 1; k <= N - 1; ++k) {
+            m.Cc(j, k) = -solution(m, var_cc(m, j, k));
+            m.Pc(j, k) = m.Rc(j, k) * m.Cc(j, k) * m.Cc(j, k);
+        }
+        for (int s = 2; s <= 2 * N - 1; ++s) {
+            const double cs = solution(m, var_cs(m, j, s));
+            if (std::abs(cs - m.Cs(j, s)) > m.CsAcc) ++m.NrCsCh;
+            m.Cs(j, s) = cs;
+            m.VRs(j, s) = m.Rs(j, s) * cs;
+            m.Ps(j, s) = m.Rs(j, s) * cs * cs;
+        }
+    }
+    for (int k = 1; k <= N - 1; ++k) {
+        m.Cc(NB + 1, k) = 0.0;
+        m.Pc(NB + 1, k) = 0.0;
+    }
+    m.VIs.fill(0.0);
+    if (m.NTS == 0) {
+        m.VTs = m.VRs;
+        return;
+    }
+
+    // Inductive voltage of section s1 of band j from the current changes of
+    // the sections within NBMut bands; the band distance is j - jb.
+    const int ns = 2 * N - 2;
+    for (int j = 1; j <= NB; ++j)
+        for (int s1 = 2; s1 <= 2 * N - 1; ++s1) {
+            double sum = 0.0;
+            for (int jb = std::max(1, j - m.NBMut); jb <= std::min(NB, j + m.NBMut); ++jb) {
+                const double* cs = m.Cs.row(jb);
+                const double* cs_prev = m.Cs_prev.row(jb);
+                const double* rmut = &m.RMut(s1, j - jb, 2);
+                for (int n = 0; n < ns; ++n) sum += (cs[n] - cs_prev[n]) * rmut[n];
+            }
+            m.VIs(j, s1) = sum / m.dt;
+            m.VTs(j, s1) = m.VRs(j, s1) + m.VIs(j, s1);
+        }
+}
+
+// Uniform distribution without a solution: every section carries CPC/NS,
+// no contact currents.
+void currents_powers_calculation_equal(Model& m) {
+    for (RArr2* a : {&m.Ca, &m.Pa, &m.Cc, &m.Pc}) a->fill(0.0);
+    const double cs = m.CPC / m.NS;
+    for (int j = 1; j <= m.NB; ++j)
+        for (int s = 2; s <= 2 * m.NS - 1; ++s) {
+            m.Cs(j, s) = cs;
+            m.Ps(j, s) = m.Rs(j, s) * cs * cs;
+            m.VRs(j, s) = m.Rs(j, s) * cs;
+        }
+    m.NrCsCh = 0;
+    m.VIs.fill(0.0);
+    m.VTs = m.VRs;
+}
+
+// End currents of a finite cable: per wire from the input percentages of
+// the present CPC; per section of band 1 and band NB from the wire at each
+// position (both sections of a position carry the strand's full current).
+// Zero when the time table never carries more than 0.01 A.
+void boundary_currents_definition(Model& m) {
+    const int NS = m.NS;
+    bool carries = false;
+    for (int k = m.cpc_fin.lo(); k <= m.cpc_fin.hi(); ++k)
+        if (std::abs(m.cpc_fin(k)) > 0.01) carries = true;
+    if (!carries) {
+        for (RArr1* a : {&m.CWB1, &m.CWB2, &m.CSB1, &m.CSB2}) a->fill(0.0);
+        return;
+    }
+    for (int w = 1; w <= NS; ++w) {
+        m.CWB1(w) = m.CWB1perc(w) / 100.0 * m.CPC;
+        m.CWB2(w) = m.CWB2perc(w) / 100.0 * m.CPC;
+    }
+    std::vector<double> entry(NS), exit(NS);
+    for (int p = 1; p <= NS; ++p) {
+        entry[p - 1] = m.CWB1(p);  // band 1: wire p at position p
+        exit[p - 1] = m.CWB2(wire_at(p, m.NB, NS));
+    }
+    convert_pos_to_sec(NS, m.CSB1.data(), entry.data());
+    convert_pos_to_sec(NS, m.CSB2.data(), exit.data());
+}
 
 }  // namespace vorn

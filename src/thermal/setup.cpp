@@ -8,6 +8,7 @@
 #include "control/control.hpp"
 #include "control/messages.hpp"
 #include "network/network.hpp"
+#include "thermal/materials.hpp"
 #include "thermal/thermal.hpp"
 
 namespace vorn {
@@ -103,6 +104,7 @@ void initialize_2(Model& m) {
     relaxation_levels(m);
     section_geometry(m);
     superconductor_defaults(m);
+    material_tables(m);
 
     m.RsSp.allocate(1, std::max(m.NrRhoSp, 0), 0.0);
     for (int i = 1; i <= m.NrRhoSp; ++i) m.RsSp(i) = m.RhoSp(i) * m.l_div_a(m.NSRhoSp(i));
@@ -121,6 +123,7 @@ void initialize_2(Model& m) {
 }
 
 void initialize_hf(Model& m) {
+    neighbour_tables(m);
     // Start of cooling to supercritical helium per section; -0.001 = not yet.
     if (m.Opt_He == 1) m.T0_supercr.allocate(1, m.NB, 2, m.NS_2m1, -0.001);
 }

@@ -1,0 +1,27 @@
+// A small cable for the network and thermal tests: the example case's
+// parameters with NS strands (8 unless stated) and NB bands, its input
+// arrays created, the per-band contact resistances set to RaCon and RcCon,
+// the strand data at their defaults and the set-up of initialize_2 done
+// (Twice, Length_s, Vol_s, l_div_a, A_str).
+#pragma once
+
+#include "test_util.hpp"
+#include "thermal/thermal.hpp"
+
+namespace vorn::test {
+
+inline void small_cable(Model& m, int NB, int NS = 8) {
+    set_example_parameters(m);
+    m.NB = NB;
+    m.NS = NS;
+    m.NB2_M = NB;
+    set_derived_counts(m);
+    allocate_input_arrays(m);
+    m.ralong.fill(m.RaCon);
+    m.rclong.fill(m.RcCon);
+    m.ICRATw.fill(1.0);
+    m.NPOWw.fill(double(m.nPow));
+    initialize_2(m);
+}
+
+}  // namespace vorn::test
