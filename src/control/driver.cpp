@@ -3,6 +3,7 @@
 // iterations.
 #include "control/driver.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <new>

@@ -29,8 +29,8 @@ void open_convergency_file(Model& m) {
     if (m.Opt_PrIter == 1) {
         const std::string& s = m.Sep;
         m.log_unit.fmt("(A7,2(A1,A7),A1,A12,10(A1,A7))",
-                       {"Run", s, "Iter", s, "NTS", s, "t", s, "ConvFR", s, "#ItRs", s, "#ItTs",
-                        s, "#CsCh", s, "#RsCh", s, "#TsCh", s, "#THsCh", s, "#IndCh"});
+                       {"Run",   s, "Iter",  s, "NTS",   s, "t",     s, "ConvFR", s, "#ItRs", s,
+                        "#ItTs", s, "#CsCh", s, "#RsCh", s, "#TsCh", s, "#THsCh", s, "#IndCh"});
     }
 }
 
@@ -106,6 +106,10 @@ bool choose_step(Model& m) {
     if (k == 0) k = 1;
     if (m.StepAdd == 1) {  // the previous attempt failed: half the step
         m.dt = m.dt / m.Two;
+        // A step that keeps failing would otherwise be halved forever.
+        if (m.dt <= 0 || m.dt <= std::ldexp(m.dt_inp(k), -40))
+            stop_with_message(m, list_directed({"No convergence at t=", m.Time_prev,
+                                                "s: time step halved 40 times. Program aborted"}));
         m.Time = m.Time_prev + m.dt;
         m.NrStepDt = 0;
         m.DtReduced = 1;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <type_traits>
 #include <vector>
 
 #include "network/network.hpp"
@@ -41,42 +42,31 @@ namespace {
 
 constexpr const char* kStatLabels[] = {"Sum", "Aver", "StDev", "Min", "Max"};
 
-struct RealStats {
-    double sum = 0, aver = 0, sd = 0, min = 0, max = 0;
-};
-
-// Statistics of one row; an empty row gives zeros.
-RealStats real_stats(int i1, int i2, const std::vector<double>& v) {
-    RealStats st;
-    if (v.empty()) return st;
-    st.min = st.max = v.front();
-    for (double x : v) {
-        st.sum += x;
-        if (x < st.min) st.min = x;
-        if (x > st.max) st.max = x;
-    }
-    st.aver = st.sum / static_cast<double>(v.size());
-    st.sd = stdev(i1, i2, v.data());
-    return st;
-}
-
-struct IntStats {
-    long long sum = 0;
+// Statistics of one row of n = i2 - i1 + 1 values; an empty row gives zeros.
+// Integer rows keep an integer sum, minimum and maximum.
+template <class T>
+struct RowStats {
+    using Sum = std::conditional_t<std::is_integral_v<T>, long long, double>;
+    Sum sum = 0;
     double aver = 0, sd = 0;
-    int min = 0, max = 0;
+    T min = 0, max = 0;
 };
 
-IntStats int_stats(int i1, int i2, const std::vector<int>& v) {
-    IntStats st;
+template <class T>
+RowStats<T> row_stats(int i1, int i2, const std::vector<T>& v) {
+    RowStats<T> st;
     if (v.empty()) return st;
     st.min = st.max = v.front();
-    for (int x : v) {
+    for (T x : v) {
         st.sum += x;
         if (x < st.min) st.min = x;
         if (x > st.max) st.max = x;
     }
     st.aver = static_cast<double>(st.sum) / static_cast<double>(v.size());
-    st.sd = stdevi(i1, i2, v.data());
+    if constexpr (std::is_integral_v<T>)
+        st.sd = stdevi(i1, i2, v.data());
+    else
+        st.sd = stdev(i1, i2, v.data());
     return st;
 }
 
@@ -132,7 +122,7 @@ void real_rows(OutFile& f, const Format& row_fmt, RArr2& a, int b1, int b2, int 
             a(b, i) *= mult;
             vals.push_back(a(b, i));
         }
-        const RealStats st = real_stats(i1, i2, vals);
+        const auto st = row_stats(i1, i2, vals);
         items.clear();
         items.emplace_back(b);
         for (double x : {st.sum, st.aver, st.sd, st.min, st.max}) push_sep(items, sep, x);
@@ -152,7 +142,7 @@ void real_row_1d(OutFile& f, const Format& row_fmt, RArr1& a, int i1, int i2, do
         a(i) *= mult;
         vals.push_back(a(i));
     }
-    const RealStats st = real_stats(i1, i2, vals);
+    const auto st = row_stats(i1, i2, vals);
     std::vector<FItem> items;
     items.reserve(2 * (vals.size() + 5));
     items.emplace_back(st.sum);
@@ -188,7 +178,7 @@ void print_2d_integer(Model& m, OutFile& f, const IArr2& a, int b1, int b2, int 
     for (int b = b1; b <= b2; ++b) {
         vals.clear();
         for (int i = i1; i <= i2; ++i) vals.push_back(a(b, i));
-        const IntStats st = int_stats(i1, i2, vals);
+        const auto st = row_stats(i1, i2, vals);
         items.clear();
         items.emplace_back(b);
         push_sep(items, sep, st.sum);
@@ -222,7 +212,7 @@ void print_1d_integer(Model& m, OutFile& f, const IArr1& a, int i1, int i2,
     column_header(f, head, "Sum", 4, i1, i2, sep);
     std::vector<int> vals;
     for (int i = i1; i <= i2; ++i) vals.push_back(a(i));
-    const IntStats st = int_stats(i1, i2, vals);
+    const auto st = row_stats(i1, i2, vals);
     std::vector<FItem> items;
     items.emplace_back(st.sum);
     push_sep(items, sep, st.aver);

@@ -18,9 +18,9 @@ protected:
     void SetUp() override {
         set_example_parameters(m);
         m.NrSteps_inp = 3;
-        for (RArr1* a : {&m.t_inp, &m.dt_inp, &m.dur_inp, &m.cpc_ini, &m.cpc_fin, &m.ba1_ini,
-                         &m.ba1_fin, &m.ba2_ini, &m.ba2_fin, &m.dba1dt_inp, &m.dba2dt_inp,
-                         &m.didt_inp})
+        for (RArr1* a :
+             {&m.t_inp, &m.dt_inp, &m.dur_inp, &m.cpc_ini, &m.cpc_fin, &m.ba1_ini, &m.ba1_fin,
+              &m.ba2_ini, &m.ba2_fin, &m.dba1dt_inp, &m.dba2dt_inp, &m.didt_inp})
             a->allocate(0, 3, 0.0);
         const double dur[] = {0, 1e-3, 2e-3, 1e-3};
         const double dt[] = {0, 1e-4, 5e-4, 1e-3};
@@ -136,6 +136,29 @@ TEST_F(Schedule, FailedStepIsRepeatedWithHalfTheStepThenGrowsBack) {
     EXPECT_NEAR(m.dt, 1e-4, 1e-18);
     step();
     EXPECT_NEAR(m.dt, 1e-4, 1e-18);
+}
+
+TEST_F(Schedule, AStepThatKeepsFailingStopsTheProgram) {
+    TempDir tmp;
+    ASSERT_TRUE(m.msg_unit.open((tmp.path() / "msg.dat").string(), OpenMode::Append));
+    m.NTS = 5;
+    m.Time = 5e-4;
+    m.Time_prev = 4e-4;
+    m.dt = 1e-4;
+    int halvings = 0;
+    try {
+        for (;;) {
+            m.StepAdd = 1;
+            m.NTS = m.NTS + 1;
+            time_calculation(m);
+            ++halvings;
+        }
+    } catch (const ProgramStop&) {
+    }
+    EXPECT_EQ(halvings, 39);
+    m.msg_unit.close();
+    EXPECT_NE(read_file(tmp.path() / "msg.dat").find("time step halved 40 times"),
+              std::string::npos);
 }
 
 TEST_F(Schedule, GrowthIsCappedByTheTableStep) {
