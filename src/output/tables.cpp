@@ -103,6 +103,16 @@ void push_sep(std::vector<FItem>& items, std::string_view sep, FItem value) {
     items.push_back(value);
 }
 
+// The rest of an integer row after its sum: Aver, StDev, Min, Max, values.
+void push_int_row(std::vector<FItem>& items, std::string_view sep, const RowStats<int>& st,
+                  const std::vector<int>& vals) {
+    push_sep(items, sep, st.aver);
+    push_sep(items, sep, st.sd);
+    push_sep(items, sep, st.min);
+    push_sep(items, sep, st.max);
+    for (int x : vals) push_sep(items, sep, x);
+}
+
 // Rows b1..b2 of a real array: each row is scaled in place by mult, its
 // statistics and values written in the scaled units, and the row restored
 // from a copy, so the array ends bit for bit as it was.
@@ -182,11 +192,7 @@ void print_2d_integer(Model& m, OutFile& f, const IArr2& a, int b1, int b2, int 
         items.clear();
         items.emplace_back(b);
         push_sep(items, sep, st.sum);
-        push_sep(items, sep, st.aver);
-        push_sep(items, sep, st.sd);
-        push_sep(items, sep, st.min);
-        push_sep(items, sep, st.max);
-        for (int x : vals) push_sep(items, sep, x);
+        push_int_row(items, sep, st, vals);
         f.fmt(row, items);
     }
     f.close();
@@ -215,11 +221,7 @@ void print_1d_integer(Model& m, OutFile& f, const IArr1& a, int i1, int i2,
     const auto st = row_stats(i1, i2, vals);
     std::vector<FItem> items;
     items.emplace_back(st.sum);
-    push_sep(items, sep, st.aver);
-    push_sep(items, sep, st.sd);
-    push_sep(items, sep, st.min);
-    push_sep(items, sep, st.max);
-    for (int x : vals) push_sep(items, sep, x);
+    push_int_row(items, sep, st, vals);
     f.fmt(row, items);
     f.close();
 }
