@@ -22,8 +22,8 @@ void relaxation_levels(Model& m) {
     for (int c = 1; c <= levels; ++c) {
         m.ConvFR(c) = c == 1 ? 1.0 : m.ConvFR(c - 1) / m.Two;
         // Doubling per level; kept within the integer range.
-        m.NrItR_M(c) = c == 1 ? m.NrItR0
-                              : (m.NrItR_M(c - 1) > INT_MAX / 2 ? INT_MAX : 2 * m.NrItR_M(c - 1));
+        m.NrItR_M(c) =
+            c == 1 ? m.NrItR0 : (m.NrItR_M(c - 1) > INT_MAX / 2 ? INT_MAX : 2 * m.NrItR_M(c - 1));
     }
 }
 
@@ -82,8 +82,8 @@ void heater_bookkeeping(Model& m) {
     // Pulse energy, trapezoidal over the heater table (J).
     for (int t = 2; t <= m.NrT_HP; ++t)
         for (int i = 1; i <= m.Nr_HP; ++i)
-            m.E_HP_inp += (m.P_HP_inp(t, i) + m.P_HP_inp(t - 1, i)) *
-                          (m.t_hp_inp(t) - m.t_hp_inp(t - 1)) / 2;
+            m.E_HP_inp +=
+                (m.P_HP_inp(t, i) + m.P_HP_inp(t - 1, i)) * (m.t_hp_inp(t) - m.t_hp_inp(t - 1)) / 2;
     // Strand of each heater.
     for (int i = 1; i <= m.Nr_HP; ++i)
         m.NW_HP(i) = wire_at(position_of_section(m.Ns_HP(i), m.NS), m.NB_HP(i), m.NS);
@@ -122,8 +122,43 @@ void initialize_2(Model& m) {
     if (m.DbgMsg == 1) msg(m, "Initialize_2 finished");
 }
 
+namespace {
+
+// Contact surfaces to the adjacent strand, the crossing strand and the
+// helium (m^2), helium volume (m^3) and mass (kg) per section.
+void contact_surfaces(Model& m) {
+    const int last = m.NS_2m1;
+    if (m.Opt_SurfVol == 1) {  // constants per ordinary section
+        for (int s = 2; s <= last; ++s) {
+            m.A_Ad(s) = m.Twice(s) * m.A_Ad_con;
+            m.A_Cr(s) = m.Twice(s) * m.A_Cr_con;
+            m.A_He(s) = m.Twice(s) * m.A_He_con;
+            m.Vol_He(s) = m.Twice(s) * m.Vol_He_con;
+        }
+    } else if (m.Opt_SurfVol == 3) {      // empirical, from the strand packing
+        const double P = 2 * m.w / m.NS;  // strand pitch
+        for (int s = 2; s <= last; ++s) {
+            const double x = 1 - (m.A_str / m.l_cr(s)) / P;
+            const double e1 = std::exp(-7.5 * x), e2 = std::exp(-4.37 * x);
+            const double l = m.Length_s(s);
+            m.A_Ad(s) = m.l_cr(s) * e1 * l;
+            m.A_Cr(s) = (e2 * P) * (e2 * P) * m.TPStr / (4 * m.w);
+            m.A_He(s) = 2 * m.F_A_He *
+                        std::sqrt(std::pow(m.l_cr(s) * (1 - e1), 2) + std::pow(P * (1 - e2), 2)) *
+                        l;
+            m.Vol_He(s) = P * (1 - e2) * m.l_cr(s) * (1 - e1) * m.F_Vol_He * l / 2;
+        }
+    }  // 2: as read from inp_SurfVol.txt
+    m.Rho_He = m.TBath >= 2.18 ? 126.0 : 147.0;
+    m.Mass_He.allocate(2, last, 0.0);
+    for (int s = 2; s <= last; ++s) m.Mass_He(s) = m.Vol_He(s) * m.Rho_He;
+}
+
+}  // namespace
+
 void initialize_hf(Model& m) {
     neighbour_tables(m);
+    contact_surfaces(m);
     // Start of cooling to supercritical helium per section; -0.001 = not yet.
     if (m.Opt_He == 1) m.T0_supercr.allocate(1, m.NB, 2, m.NS_2m1, -0.001);
 }

@@ -90,9 +90,8 @@ TEST_F(ExampleCase, WalksTheWholeSchedule) {
             times.push_back(t);
         last_step = step;
     }
-    const std::vector<double> expected = {0.0,   0.002, 0.004, 0.006, 0.008, 0.010,
-                                          0.012, 0.017, 0.022, 0.027, 0.032,
-                                          0.037, 0.042, 0.047, 0.052};
+    const std::vector<double> expected = {0.0,   0.002, 0.004, 0.006, 0.008, 0.010, 0.012, 0.017,
+                                          0.022, 0.027, 0.032, 0.037, 0.042, 0.047, 0.052};
     ASSERT_EQ(times.size(), expected.size());
     for (std::size_t i = 0; i < times.size(); ++i) EXPECT_NEAR(times[i], expected[i], 1e-9);
 }
@@ -131,6 +130,29 @@ TEST_P(OtherExamples, RunToTheEndAndWriteTheirFiles) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Demo, OtherExamples, ::testing::Values("002", "003"));
+
+TEST(Reproducibility, TwoRunsWriteIdenticalResults) {
+    TempDir a, b;
+    copy_example(a.path());
+    copy_example(b.path());
+    // Random contact resistances, so that the generator is part of it.
+    for (const TempDir* t : {&a, &b}) {
+        const fs::path p = t->path() / "VORN_data/Demo/Demo-001/input/inp_STEP05.txt";
+        write_file(
+            p, "20.0, 0.0, 1, 0.3, 0, 15.0, 0.0, 1, 0.3, 0, 0, 100.0, 2, 4, 0, 0, 0, 0, 0, 0\n");
+    }
+    ASSERT_EQ(run_vorn_exe(a.path(), kAnswers).status, 0);
+    ASSERT_EQ(run_vorn_exe(b.path(), kAnswers).status, 0);
+    const fs::path run = fs::path("VORN_data/Demo/Demo-001/Run01");
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(a.path() / run)) {
+        const fs::path other = b.path() / run / e.path().filename();
+        ASSERT_TRUE(fs::exists(other)) << other;
+        EXPECT_EQ(read_file(e.path()), read_file(other)) << e.path().filename();
+        ++files;
+    }
+    EXPECT_GT(files, 5);
+}
 
 // ----- broken cases --------------------------------------------------------
 

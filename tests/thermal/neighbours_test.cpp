@@ -147,3 +147,45 @@ TEST_F(Neighbours, MadeByTheHeatTransferSetUp) {
 
 }  // namespace
 }  // namespace vorn::test
+
+namespace vorn::test {
+namespace {
+
+TEST(ContactSurfaces, ConstantsPerSectionAndHeliumMass) {
+    Model m;
+    set_example_parameters(m);
+    set_derived_counts(m);
+    allocate_input_arrays(m);
+    initialize_2(m);
+    initialize_hf(m);
+    EXPECT_DOUBLE_EQ(m.A_Ad(3), 0.5e-6);
+    EXPECT_DOUBLE_EQ(m.A_Ad(2), 1.0e-6);  // edge sections are twice as long
+    EXPECT_DOUBLE_EQ(m.A_Cr(23), 0.8e-6);
+    EXPECT_DOUBLE_EQ(m.Vol_He(10), 0.05e-9);
+    EXPECT_DOUBLE_EQ(m.Mass_He(10), 0.05e-9 * 126.0);  // 4.2 K: 126 kg/m^3
+
+    m.TBath = 2.17;
+    initialize_hf(m);
+    EXPECT_DOUBLE_EQ(m.Mass_He(10), 0.05e-9 * 147.0);
+}
+
+TEST(ContactSurfaces, EmpiricalSurfacesAreFiniteAndPositive) {
+    Model m;
+    set_example_parameters(m);
+    m.Opt_SurfVol = 3;
+    set_derived_counts(m);
+    allocate_input_arrays(m);
+    initialize_2(m);
+    initialize_hf(m);
+    for (int s = 2; s <= m.NS_2m1; ++s) {
+        EXPECT_GT(m.A_Ad(s), 0.0) << s;
+        EXPECT_GT(m.A_Cr(s), 0.0) << s;
+        EXPECT_GT(m.A_He(s), 0.0) << s;
+        EXPECT_GT(m.Vol_He(s), 0.0) << s;
+    }
+    // Sections of the same position and thickness get the same surfaces.
+    EXPECT_DOUBLE_EQ(m.A_Cr(3), m.A_Cr(5));
+}
+
+}  // namespace
+}  // namespace vorn::test
