@@ -16,6 +16,7 @@ namespace {
 class Schedule : public ::testing::Test {
 protected:
     void SetUp() override {
+        m.con_err = &stop_echo;  // keep the echo of stop messages off the test log
         set_example_parameters(m);
         m.NrSteps_inp = 3;
         for (RArr1* a :
@@ -58,6 +59,7 @@ protected:
     }
 
     Model m;
+    std::ostringstream stop_echo;
 };
 
 TEST_F(Schedule, StartsFromRowZero) {
