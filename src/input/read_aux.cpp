@@ -1,3 +1,4 @@
+// Documented for users in docs/input-files.md (auxiliary files).
 // Auxiliary input files with one row per wire, band or section, the
 // predefined self-field tables, and the special-value lists of STEP05 to
 // STEP07.  Index ranges: wire and position 1..NS, band 1..NB, section

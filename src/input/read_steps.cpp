@@ -1,3 +1,4 @@
+// Documented for users in docs/input-files.md (step files).
 // The sixteen step files inp_STEP01.txt .. inp_STEP16.txt, each followed by
 // the auxiliary files its options ask for, the defaults of the tables that no
 // file supplies, and the conversion to SI units (lengths mm -> m,

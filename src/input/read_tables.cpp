@@ -1,3 +1,4 @@
+// Documented for users in docs/input-files.md (inp_TimeSteps, inp_EP, inp_QE, output selections).
 // Tables whose length is a count of the step files: the time schedule
 // (rows 0..NrSteps_inp), the heat pulses (NrT_HP time points x Nr_HP
 // heaters), the runs of the quench-energy search (1..NrRunT), and the

@@ -1,3 +1,4 @@
+// Documented for users in docs/output-files.md (Mp.dat and the magnetisation history).
 #include "output/output.hpp"
 
 namespace vorn {

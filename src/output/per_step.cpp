@@ -1,3 +1,4 @@
+// Documented for users in docs/output-files.md (Progress.dat, Signals.dat, snapshots).
 // Per-time-step result files: the snapshots of selected arrays (one file per
 // array, named after the run and the time), the field along the line, and
 // the appended lines of "Progress.dat" and "Signals.dat".

@@ -1,3 +1,4 @@
+// Documented for users in docs/output-files.md (reports written from a later version).
 #include "output/output.hpp"
 
 namespace vorn {

@@ -1,3 +1,4 @@
+// Documented for users in docs/output-files.md (snapshots: table layout).
 // Result tables: standard deviations, the table printers and the
 // aggregation of per-section results into per-position and per-wire arrays.
 #include "output/tables.hpp"
