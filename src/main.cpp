@@ -1,3 +1,3 @@
 #include "control/driver.hpp"
 
-int main() { return vorn::run_vorn(); }
+int main(int argc, char** argv) { return vorn::run_vorn(argc, argv); }

@@ -65,29 +65,62 @@ inline void write_file(const fs::path& p, const std::string& text) {
 // The example case as shipped: <root>/Demo/Demo-001/{input,output,Run01}.
 inline fs::path example_root() { return fs::path(VORN_SOURCE_DIR) / "examples" / "VORN_data"; }
 
-// Copies the example case tree to dir/VORN_data and returns the case
-// directory dir/VORN_data/Demo/Demo-001.
-inline fs::path copy_example(const fs::path& dir) {
-    fs::copy(example_root(), dir / "VORN_data", fs::copy_options::recursive);
+// Copies the example cases of `from` to dir/VORN_data: of each case only
+// its input/ folder, with an empty output/ and an empty RunNN/ for each
+// RunNN/ of the example, so that results an example may hold (after it was
+// run in place) never reach the copy.  Returns the case directory
+// dir/VORN_data/Demo/Demo-001.
+inline fs::path copy_example(const fs::path& dir, const fs::path& from = example_root()) {
+    for (const auto& sub : fs::directory_iterator(from)) {
+        if (!sub.is_directory()) continue;
+        for (const auto& c : fs::directory_iterator(sub.path())) {
+            if (!fs::is_directory(c.path() / "input")) continue;
+            const fs::path to = dir / "VORN_data" / sub.path().filename() / c.path().filename();
+            fs::create_directories(to / "output");
+            fs::copy(c.path() / "input", to / "input", fs::copy_options::recursive);
+            for (const auto& run : fs::directory_iterator(c.path())) {
+                const std::string name = run.path().filename().string();
+                if (run.is_directory() && name.size() == 5 && name.rfind("Run", 0) == 0)
+                    fs::create_directory(to / name);
+            }
+        }
+    }
     return dir / "VORN_data" / "Demo" / "Demo-001";
 }
 
 struct ExeResult {
     int status = -1;
     std::string out;  // standard output
+    std::string err;  // standard error
 };
 
-// Runs the program in the working directory `dir` with `input` on its
-// standard input.
-inline ExeResult run_vorn_exe(const fs::path& dir, const std::string& input) {
+// A word of a shell command line, in single quotes.
+inline std::string shell_quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs the program with the arguments `args` in the working directory `dir`
+// with `input` on its standard input.
+inline ExeResult run_vorn_args(const fs::path& dir, const std::vector<std::string>& args,
+                               const std::string& input = "") {
     write_file(dir / "stdin.txt", input);
-    const std::string cmd = "cd '" + dir.string() + "' && '" + std::string(VORN_EXE) +
-                            "' < stdin.txt > stdout.txt 2> stderr.txt";
+    std::string cmd = "cd " + shell_quote(dir.string()) + " && " + shell_quote(VORN_EXE);
+    for (const std::string& a : args) cmd += " " + shell_quote(a);
+    cmd += " < stdin.txt > stdout.txt 2> stderr.txt";
     const int rc = std::system(cmd.c_str());
     ExeResult r;
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : 128 + WTERMSIG(rc);
     r.out = read_file(dir / "stdout.txt");
+    r.err = read_file(dir / "stderr.txt");
     return r;
+}
+
+// Runs the program without arguments (the console dialogue) in the working
+// directory `dir` with `input` on its standard input.
+inline ExeResult run_vorn_exe(const fs::path& dir, const std::string& input) {
+    return run_vorn_args(dir, {}, input);
 }
 
 // Parameters of the example case, as they are after reading (SI units).

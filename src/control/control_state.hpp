@@ -6,6 +6,8 @@
 #include <iostream>
 #include <random>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "support/oarray.hpp"
 #include "support/outfile.hpp"
@@ -14,6 +16,26 @@ namespace vorn {
 
 // Maximum number of quench-energy iterations per run.
 inline constexpr int NrItQE_M = 19;
+
+// What the command line asks for (see control/command_line.hpp).  Without
+// SUBDIR and CASE the case is asked for in the console dialogue.
+struct RunOptions {
+    std::string sub_dir;   // SUBDIR; empty: the console dialogue
+    std::string case_nr;   // CASE
+    std::string root_dir;  // --root DIR; empty: the build-time root VORN_ROOT_DIR
+    bool create = false;   // --create: make the missing output/ and RunNN/ directories
+    bool fresh = false;    // --fresh: remove the results of earlier runs from RunNN/
+};
+
+// One kind of diagnostic within the present message period (one time step):
+// how often it was written and how often suppressed (control/messages.hpp).
+struct MessageRepeat {
+    std::string first;     // the first line of this kind, quoted by the summary
+    std::string where;     // the time step, as the summary names it
+    int written = 0;
+    long long suppressed = 0;
+    std::size_t order = 0;  // summaries follow the order of the first suppression
+};
 
 struct ControlState {
     // --- constants ---------------------------------------------------------
@@ -35,6 +57,15 @@ struct ControlState {
     OutFile qe_unit;     // VORN_QE.dat of the run
     OutFile qesum_unit;  // VORN_QE_Sum.dat
     OutFile msg_unit;    // VORN_messages.dat (appended)
+
+    // --- command line and messages -----------------------------------------------
+    RunOptions opts;
+    // Diagnostics of the present time step by kind; emptied at each step.
+    std::unordered_map<std::string, MessageRepeat> msg_repeats;
+    std::size_t msg_suppressed_kinds = 0;
+    std::string msg_last_line;               // last line written to VORN_messages.dat
+    std::vector<std::string> msg_kept;       // warnings given before the file was open
+    std::vector<std::string> run_dirs_used;  // every run directory a run has started in
 
     std::istream* con_in = &std::cin;
     std::ostream* con_out = &std::cout;

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <exception>
 #include <new>
 #include <string>
 
+#include "control/command_line.hpp"
 #include "control/control.hpp"
 #include "control/messages.hpp"
 #include "field/field.hpp"
@@ -236,10 +238,9 @@ void run_loop(Model& m) {
     }
 }
 
-void report_fatal(Model& m, const std::string& text) {
-    msg(m, text);
-    *m.con_out << text << '\n' << std::flush;
-}
+// A stop that unwound as an exception: its reason to the messages file and
+// the error stream.
+void report_fatal(Model& m, const std::string& text) { report_stop_reason(m, text); }
 
 }  // namespace
 
@@ -266,29 +267,37 @@ void simulate(Model& m) {
     start_up(m);
     run_loop(m);
     if (m.Opt_PrMat == 1) write_matprop(m);
+    new_message_period(m);
     msg(m, "Simulation finished");
     deallocate_arrays(m);
 }
 
 int vorn_main(Model& m) {
+    int status = kStopStatus;
     try {
         initialize_1(m);
         simulate(m);
-        return 0;
+        status = 0;
     } catch (const ProgramStop& stop) {
-        return stop.status;
+        status = stop.status;
     } catch (const ReadError& e) {
         report_fatal(m, e.what());
     } catch (const FatalError& e) {
         report_fatal(m, e.what());
     } catch (const std::bad_alloc&) {
         report_fatal(m, "Not enough memory for the arrays of this case. Program aborted");
+    } catch (const std::exception& e) {  // a failure no Part foresaw: still a stop with a reason
+        report_fatal(m, std::string("Internal error: ") + e.what() + ". Program aborted");
     }
-    return kStopStatus;
+    // Where the results are and how the run ended.
+    report_end_of_run(m, status == 0 ? *m.con_out : *m.con_err);
+    return status;
 }
 
-int run_vorn() {
+int run_vorn(int argc, const char* const* argv) {
     Model m;
+    const int status = parse_command_line(argc, argv, m.opts, *m.con_out, *m.con_err);
+    if (status != kRunCase) return status;
     return vorn_main(m);
 }
 

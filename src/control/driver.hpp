@@ -8,8 +8,10 @@ namespace vorn {
 // Runs one case in the given store and returns the exit status: 0 after
 // "Simulation finished", non-zero after a stop.
 int vorn_main(Model& m);
-// Runs one case with a fresh store on the process console.
-int run_vorn();
+// The program: reads the command line (control/command_line.hpp) and runs
+// the case with a fresh store on the process console; returns the exit
+// status (2 after a usage error).
+int run_vorn(int argc, const char* const* argv);
 
 // The start-up sequence and the loops (everything after the case set-up).
 void simulate(Model& m);

@@ -11,7 +11,7 @@ namespace vorn {
 void qe_summary_open(Model& m) {
     const std::string path = m.output_dir + "VORN_QE_Sum.dat";
     if (!m.qesum_unit.open(path, OpenMode::Replace))
-        stop_with_message(m, "Cannot open " + path);
+        stop_with_message(m, "Cannot open " + shown_path(path));
     const std::string& s = m.Sep;
     static const Format header("(A5,14(A1,A12))");
     const FItem names[] = {"Case",   s, "Ba1",      s, "TC_ini",   s, "E_HP_ini", s, "QE_F",
@@ -43,7 +43,8 @@ void qe_summary_line(Model& m) {
 
 void qe_file_open(Model& m) {
     const std::string path = m.run_dir + "VORN_QE.dat";
-    if (!m.qe_unit.open(path, OpenMode::Replace)) stop_with_message(m, "Cannot open " + path);
+    if (!m.qe_unit.open(path, OpenMode::Replace))
+        stop_with_message(m, "Cannot open " + shown_path(path));
     for (const char* legend :
          {"QDM:       Quench Decision Moment", "QE_Dec=0:  No quench", "QE_Dec=1:  Quench",
           "Tmax(m):   Maximum local cable temperature in last time step",

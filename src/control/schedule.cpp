@@ -25,13 +25,35 @@ void open_convergency_file(Model& m) {
     // run's convergency file) on the log unit.
     const std::string path = m.run_dir + "VORN_convergency.dat";
     if (!m.log_unit.open(path, OpenMode::Replace))
-        stop_with_message(m, "Cannot open the convergency file " + path);
+        stop_with_message(m, "Cannot open the convergency file " + shown_path(path));
     if (m.Opt_PrIter == 1) {
         const std::string& s = m.Sep;
         m.log_unit.fmt("(A7,2(A1,A7),A1,A12,10(A1,A7))",
                        {"Run",   s, "Iter",  s, "NTS",   s, "t",     s, "ConvFR", s, "#ItRs", s,
                         "#ItTs", s, "#CsCh", s, "#RsCh", s, "#TsCh", s, "#THsCh", s, "#IndCh"});
     }
+}
+
+// The run directory must exist; --create makes it.  Results of an earlier
+// run are pointed out: the progress and signal files would be appended to.
+void prepare_run_directory(Model& m) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const std::string shown = shown_path(m.run_dir);
+    if (!fs::is_directory(m.run_dir, ec)) {
+        if (m.opts.create) fs::create_directory(m.run_dir, ec);
+        if (!fs::is_directory(m.run_dir, ec))
+            stop_with_message(m, "Run directory not found: " + shown +
+                                     " (create it, or run vorn with --create)");
+        warn(m, "Created the run directory " + shown);
+    } else if (fs::exists(m.run_dir + "Progress.dat", ec) ||
+               fs::exists(m.run_dir + "Signals.dat", ec)) {
+        warn(m, "Warning: " + shown +
+                    " holds results of an earlier run; Progress.dat and Signals.dat are appended "
+                    "to (run vorn with --fresh to remove them first)");
+    }
+    if (m.run_dirs_used.empty() || m.run_dirs_used.back() != m.run_dir)
+        m.run_dirs_used.push_back(m.run_dir);
 }
 
 void scale_heater_table(Model& m) {
@@ -148,9 +170,7 @@ bool choose_step(Model& m) {
 
 void initialize_run(Model& m) {
     m.run_dir = m.case_dir + "/Run" + two_digits(m.Run) + "/";
-    std::error_code ec;
-    if (!std::filesystem::is_directory(m.run_dir, ec))
-        stop_with_message(m, "Run directory not found: " + m.run_dir);
+    prepare_run_directory(m);
     open_convergency_file(m);
     console(m, "Run Iter         time  ConvFR  #ItRs  #ItTs  #CsCh #RhoCh  #TsCh #THsCh #IndCh");
     if (m.Opt_HP == 2) qe_file_open(m);
@@ -175,6 +195,7 @@ void initialize_iter(Model& m) {
 }
 
 void time_calculation(Model& m) {
+    new_message_period(m);  // each step may write each kind of message 100 times
     if (m.NTS == 0) {
         m.Time = 0;
         m.dt = 0;

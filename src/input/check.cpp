@@ -282,6 +282,27 @@ void check_schedule(Model& m, int& e) {
     }
 }
 
+// Steps 1..NrSteps_inp: the time-step length must be positive and finite
+// (a zero step never reaches the end of the schedule, a negative one runs
+// time backwards).  One line per bad step, in the style of the range tests,
+// with the step's number in the name.
+void check_time_step_lengths(Model& m, int& e) {
+    static constexpr const char* kFormat = "(A,A12,F12.6,A)";
+    const RArr1& dt = m.dt_inp;
+    if (!dt.allocated() || dt.lo() > 1) return;
+    const int n = std::min(m.NrSteps_inp, dt.hi());
+    for (int i = 1; i <= n; ++i) {
+        const double v = dt(i);
+        if (v > 0 && std::isfinite(v)) continue;
+        std::string name = "dt_inp(" + std::to_string(i) + ")";
+        if (name.size() < 10) name.resize(10, ' ');
+        msg_fmt(m, kFormat,
+                {name, " with value ", v,
+                 " should be positive and finite (time-step length in inp_TimeSteps.txt)"});
+        ++e;
+    }
+}
+
 // Heater power of the first time point of the heat-pulse table, summed over
 // the heaters; 0 when the table has no time point.
 double first_heat_pulse(const Model& m) {
@@ -381,6 +402,7 @@ void check_input_parameters(Model& m) {
     check_heat_pulses(m, NrErr);
     check_iteration(m, NrErr);
     check_schedule(m, NrErr);
+    check_time_step_lengths(m, NrErr);
     check_combinations(m, NrErr);
     const int NrWarn = check_strand_diameter(m);
 
@@ -389,7 +411,14 @@ void check_input_parameters(Model& m) {
                      " warnings detected in the input. Program is continued but results may be "
                      "wrong");
     if (NrErr > 0) {
-        report_count(m, NrErr, " errors detected in the input. Program is stopped");
+        // A stop: its reason to the messages file and the error stream, with
+        // the file that lists the errors.
+        std::string line =
+            list_directed({NrErr, " errors detected in the input. Program is stopped"});
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        report_stop_reason(m, line);
+        *m.con_err << "The errors are listed in " << shown_path(m.msg_unit.path()) << '\n'
+                   << std::flush;
         throw ProgramStop{};
     }
     if (m.DbgMsg == 1) msg(m, "Check_Input_Parameters finished");

@@ -316,13 +316,19 @@ ListReader::ListReader(std::string text, std::string name) : name_(std::move(nam
 
 ListReader ListReader::from_file(const std::string& path) {
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) throw ReadError("Input file not found: " + path);
+    // Messages give the path as tried, made absolute.
+    auto shown = [&path] {
+        std::error_code e;
+        const std::filesystem::path p = std::filesystem::absolute(path, e);
+        return e ? path : p.string();
+    };
+    if (!std::filesystem::exists(path, ec)) throw ReadError("Input file not found: " + shown());
     std::ifstream in;
     if (!std::filesystem::is_directory(path, ec)) in.open(path, std::ios::binary);
-    if (!in.is_open()) throw ReadError("Input file cannot be opened: " + path);
+    if (!in.is_open()) throw ReadError("Input file cannot be opened: " + shown());
     std::ostringstream ss;
     ss << in.rdbuf();
-    if (in.bad()) throw ReadError("Input file cannot be read: " + path);
+    if (in.bad()) throw ReadError("Input file cannot be read: " + shown());
     return ListReader(std::move(ss).str(), path);
 }
 

@@ -165,6 +165,8 @@ TEST_F(Convergence, PreviousValuesAndMaximumTemperature) {
 
 TEST(CaseDirectories, ComposedBelowTheRoot) {
     Model m;
+    std::ostringstream out;
+    m.con_out = &out;  // a cut name is a warning on the console
     m.root_dir = "VORN_data/";
     m.sub_dir = "Test";
     m.case_nr = "045";
@@ -180,9 +182,14 @@ TEST(CaseDirectories, ComposedBelowTheRoot) {
     EXPECT_EQ(m.case_dir.size(), 72u);
     EXPECT_EQ(m.input_dir.size(), 79u);
     EXPECT_EQ(m.output_dir, m.case_dir + "/output/");  // exactly 80 characters
+    EXPECT_EQ(out.str(), "");
     m.root_dir = std::string(10, 'r') + "/";
     compose_case_directories(m);
     EXPECT_EQ(m.output_dir, m.case_dir + "/output");  // cut at 80 characters
+    EXPECT_EQ(out.str(), "Warning: the output directory \"" + m.case_dir +
+                             "/output/\" is longer than 80 characters; it is cut to \"" +
+                             m.output_dir + "\"\n");
+    EXPECT_EQ(m.msg_kept.size(), 1u);  // for the messages file, once it is open
 }
 
 TEST(QuenchEnergyFiles, HeadersAndSummaryLine) {

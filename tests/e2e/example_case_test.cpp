@@ -17,6 +17,11 @@ class ExampleCase : public ::testing::Test {
 protected:
     void SetUp() override { case_dir = copy_example(tmp.path()); }
 
+    // The path as the program names it in its messages: absolute.
+    std::string abs(const std::string& below_tmp) const {
+        return (tmp.path() / below_tmp).string();
+    }
+
     fs::path input(const std::string& name) const { return case_dir / "input" / name; }
     std::string messages() const { return read_file(case_dir / "output" / "VORN_messages.dat"); }
     // Replaces the whole content of an input file.
@@ -60,6 +65,16 @@ TEST_F(ExampleCase, RunsToTheEnd) {
               std::string::npos);
     // One iteration line per converged step at least, run letter A.
     EXPECT_NE(r.out.find("   A    1     0.000000   1.000      1"), std::string::npos) << r.out;
+
+    // The end of the run on the console: where the results are and the
+    // last line of the messages file; nothing on the error stream.
+    const std::string out_dir = abs("VORN_data/Demo/Demo-001/output/");
+    EXPECT_NE(r.out.find("Results are in " + out_dir + " and " +
+                         abs("VORN_data/Demo/Demo-001/Run01/") + "\nLast line of " + out_dir +
+                         "VORN_messages.dat: Simulation finished\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.err, "");
 
     // The convergency file of run 1 with its header.
     const auto conv = read_lines(case_dir / "Run01" / "VORN_convergency.dat");
@@ -204,7 +219,14 @@ TEST_F(ExampleCase, OddStrandCountIsAnInputError) {
     const std::string text = messages();
     expect_stop(r, text, "NS     with value   7 is smaller than   8");
     EXPECT_NE(text.find("errors detected in the input. Program is stopped"), std::string::npos);
-    EXPECT_NE(r.out.find("errors detected in the input. Program is stopped"), std::string::npos);
+    // The stop on the error stream, followed by the file that lists the errors.
+    const std::string path = abs("VORN_data/Demo/Demo-001/output/VORN_messages.dat");
+    EXPECT_EQ(r.err.find("           1  errors detected in the input. Program is stopped\n"
+                         "The errors are listed in " +
+                         path + "\n"),
+              0u)
+        << r.err;
+    EXPECT_EQ(r.out.find("errors detected"), std::string::npos);
 }
 
 TEST_F(ExampleCase, FiniteCableOfTwoBandsIsAnInputError) {
@@ -234,37 +256,55 @@ TEST_F(ExampleCase, AbsurdBandCountDoesNotCrash) {
 
 TEST_F(ExampleCase, MissingRunDirectoryStops) {
     fs::remove_all(case_dir / "Run01");
-    {
-        const ExeResult r = run();
-        expect_stop(r, messages(), "Run01");
-    }
+    const ExeResult r = run();
+    const std::string text = "Run directory not found: " + abs("VORN_data/Demo/Demo-001/Run01/") +
+                             " (create it, or run vorn with --create)";
+    expect_stop(r, messages(), text);
+    // The reason on the console too, then the end-of-run lines.
+    EXPECT_EQ(r.err.find(text + "\n"), 0u) << r.err;
+    EXPECT_NE(r.err.find("Last line of " + abs("VORN_data/Demo/Demo-001/output/VORN_messages.dat") +
+                         ": " + text + "\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(read_lines(case_dir / "output" / "VORN_messages.dat").back(), text);
 }
 
 TEST_F(ExampleCase, MissingDirectoriesAreNamedOnTheConsole) {
     fs::remove_all(case_dir / "output");
     ExeResult r = run();
-    EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.out.find("Output directory not found: VORN_data/Demo/Demo-001/output/"),
-              std::string::npos)
-        << r.out;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Output directory not found: " + abs("VORN_data/Demo/Demo-001/output/") +
+                         " (create it, or run vorn with --create)\n");
 
     r = run_vorn_exe(tmp.path(), "Demo\n099\n");
-    EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.out.find("Case directory not found: VORN_data/Demo/Demo-099"), std::string::npos);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Case directory not found: " + abs("VORN_data/Demo/Demo-099") +
+                         " (the root directory VORN_data/ is taken relative to the working "
+                         "directory " +
+                         tmp.str() + "; another root: vorn --root DIR)\n");
 }
 
 TEST_F(ExampleCase, MissingInputDirectoryIsReported) {
     fs::remove_all(case_dir / "input");
-    {
-        const ExeResult r = run();
-        expect_stop(r, messages(), "Input directory not found: VORN_data/Demo/Demo-001/input/");
-    }
+    const ExeResult r = run();
+    const std::string text = "Input directory not found: " + abs("VORN_data/Demo/Demo-001/input/");
+    expect_stop(r, messages(), text);
+    EXPECT_EQ(r.err.find(text), 0u) << r.err;
+}
+
+TEST_F(ExampleCase, MissingStepFileIsNamedWithItsAbsolutePath) {
+    fs::remove(input("inp_STEP05.txt"));
+    const ExeResult r = run();
+    const std::string text =
+        "Input file not found: " + abs("VORN_data/Demo/Demo-001/input/inp_STEP05.txt");
+    expect_stop(r, messages(), text);
+    EXPECT_EQ(r.err.find(text + "\n"), 0u) << r.err;
 }
 
 TEST_F(ExampleCase, EndOfConsoleInputStops) {
     const ExeResult r = run_vorn_exe(tmp.path(), "Demo\n");
-    EXPECT_NE(r.status, 0);
-    EXPECT_LT(r.status, 128);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "No case number given: the console input has ended\n");
 }
 
 }  // namespace

@@ -20,7 +20,8 @@ using Lines = std::vector<std::string>;
 
 struct Outcome {
     bool stopped = false;
-    Lines messages, console;
+    Lines messages, console, errors;  // errors: the error stream
+    std::string path;                  // of the messages file
 };
 
 // The example case with its per-strand arrays and a schedule of 1-s steps
@@ -38,9 +39,12 @@ Outcome capture(const std::function<void(Model&, int&)>& body) {
                      &m.ba2_fin})
         a->allocate(0, m.NrSteps_inp, 0.0);
     for (int i = 1; i <= m.NrSteps_inp; ++i) m.dur_inp(i) = 1.0;
+    m.dt_inp.allocate(0, m.NrSteps_inp, 0.5);
     const auto path = dir.path() / "VORN_messages.dat";
     m.msg_unit.open(path.string(), OpenMode::Append);
     m.con_out = &con;
+    std::ostringstream err;
+    m.con_err = &err;
     Outcome r;
     int NrErr = 0;
     try {
@@ -52,6 +56,9 @@ Outcome capture(const std::function<void(Model&, int&)>& body) {
     r.messages = test::read_lines(path);
     std::istringstream in(con.str());
     for (std::string l; std::getline(in, l);) r.console.push_back(l);
+    std::istringstream ein(err.str());
+    for (std::string l; std::getline(ein, l);) r.errors.push_back(l);
+    r.path = path.string();
     return r;
 }
 
@@ -75,6 +82,11 @@ std::string warnings(int n) {
         n, " warnings detected in the input. Program is continued but results may be wrong");
 }
 
+// The stop on the error stream: the count, then the file that lists them.
+void expect_stop_lines(const Outcome& r, int n) {
+    EXPECT_EQ(r.errors, (Lines{errors(n), "The errors are listed in " + r.path}));
+}
+
 // A check that stops after listing `lines` and the error count.
 void expect_errors(const std::function<void(Model&)>& change, Lines lines) {
     const Outcome r = check_with(change);
@@ -82,7 +94,8 @@ void expect_errors(const std::function<void(Model&)>& change, Lines lines) {
     const int n = int(lines.size());
     lines.push_back(errors(n));
     EXPECT_EQ(r.messages, lines);
-    EXPECT_EQ(r.console, Lines{errors(n)});
+    EXPECT_TRUE(r.console.empty());
+    expect_stop_lines(r, n);
 }
 
 void expect_silent(const std::function<void(Model&)>& change) {
@@ -90,6 +103,7 @@ void expect_silent(const std::function<void(Model&)>& change) {
     EXPECT_FALSE(r.stopped);
     EXPECT_TRUE(r.messages.empty()) << r.messages.front();
     EXPECT_TRUE(r.console.empty());
+    EXPECT_TRUE(r.errors.empty());
 }
 
 TEST(CheckRange, LinesOfTheRealAndIntegerTests) {
@@ -139,7 +153,8 @@ TEST(CheckInput, SingleErrorsStopTheProgram) {
     EXPECT_EQ(r.messages,
               (Lines{"NS     with value   7 is smaller than   8",
                      "DiamStr seems too small as compared to w", warnings(1), errors(1)}));
-    EXPECT_EQ(r.console, (Lines{warnings(1), errors(1)}));
+    EXPECT_EQ(r.console, (Lines{warnings(1)}));
+    expect_stop_lines(r, 1);
 }
 
 TEST(CheckInput, NotANumberAndUnusedConstantsPass) {
@@ -275,6 +290,40 @@ TEST(CheckInput, TimeSchedule) {
          "Problem with combination dt, dB/dt, and Ba2 in time step input"});
 }
 
+TEST(CheckInput, TimeStepLengthsArePositiveAndFinite) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::string tail =
+        " should be positive and finite (time-step length in inp_TimeSteps.txt)";
+    expect_errors(
+        [&](Model& m) {
+            m.dt_inp.allocate(0, 4, 0.0);  // row 0 is not tested, nor row 4 > NrSteps_inp
+            m.dt_inp(1) = 0.0, m.dt_inp(2) = -0.002, m.dt_inp(3) = inf;
+        },
+        {"dt_inp(1)  with value     0.000000" + tail, "dt_inp(2)  with value    -0.002000" + tail,
+         "dt_inp(3)  with value     Infinity" + tail});
+    expect_errors([&](Model& m) { m.dt_inp(2) = nan; },
+                  {"dt_inp(2)  with value          NaN" + tail});
+    expect_errors([&](Model& m) { m.dt_inp(3) = -inf; },
+                  {"dt_inp(3)  with value    -Infinity" + tail});
+    // The smallest positive step passes; so does a schedule without steps.
+    expect_silent([](Model& m) { m.dt_inp(1) = std::numeric_limits<double>::denorm_min(); });
+    expect_silent([](Model& m) { m.NrSteps_inp = 0, m.dt_inp(0) = 0.0; });
+    expect_silent([](Model& m) { m.dt_inp.deallocate(); });
+    // Long step numbers keep the whole name.
+    expect_errors(
+        [](Model& m) {
+            m.NrSteps_inp = 1000;
+            for (RArr1* a : {&m.dur_inp, &m.didt_inp, &m.cpc_fin, &m.dba1dt_inp, &m.ba1_fin,
+                             &m.dba2dt_inp, &m.ba2_fin})
+                a->allocate(0, 1000, 0.0);
+            for (int i = 1; i <= 1000; ++i) m.dur_inp(i) = 1.0;
+            m.dt_inp.allocate(0, 1000, 1.0);
+            m.dt_inp(1000) = 0.0;
+        },
+        {"dt_inp(1000) with value     0.000000" + tail});
+}
+
 TEST(CheckInput, AllErrorsAreListedInOrderBeforeTheStop) {
     const Outcome r = check_with([](Model& m) {
         m.TauIF = 2000, m.IniRand = 10000;
@@ -293,7 +342,8 @@ TEST(CheckInput, AllErrorsAreListedInOrderBeforeTheStop) {
             "NS should be even",
             "Opt_Ba1=3 defines no field profile across the width; use 0, 1, 2 or 4",
             "DiamStr seems too small as compared to w", warnings(1), errors(8)}));
-    EXPECT_EQ(r.console, (Lines{warnings(1), errors(8)}));
+    EXPECT_EQ(r.console, (Lines{warnings(1)}));
+    expect_stop_lines(r, 8);
 }
 
 TEST(CheckInput, OddStrandCountOnlyWithinItsRange) {

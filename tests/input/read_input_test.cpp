@@ -4,6 +4,7 @@
 // defaults of the tables no file supplies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -151,12 +152,17 @@ TEST(ReadInput, PredefinedSelfFieldTableChoice) {
     const std::string none =
         "Problem with self field option 2: no predefined self-field table "
         "for NS = 14";
-    EXPECT_EQ(c.console(), none + "\n");
-    EXPECT_EQ(c.messages().back(), none);
+    // A stop: on the error stream and, once, in the messages file.
+    EXPECT_EQ(c.errors(), none + "\n");
+    EXPECT_EQ(c.console(), "");
+    const auto lines = c.messages();
+    EXPECT_EQ(lines.back(), none);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), none), 1);
 
     c.set_value(c.step_file(1), 5, "28");  // 28 strands need a diameter above 1 mm
     EXPECT_TRUE(c.read_stops());
-    EXPECT_EQ(c.console(), "Problem with self field option 2\n");
+    EXPECT_EQ(c.errors(), "Problem with self field option 2\n");
+    EXPECT_EQ(c.messages().back(), "Problem with self field option 2");
     c.set_value(c.step_file(1), 5, "36");  // 36 strands need at most 1 mm ...
     c.set_value(c.step_file(1), 11, "1.0001");
     EXPECT_TRUE(c.read_stops());

@@ -64,6 +64,8 @@ public:
 
     std::vector<std::string> messages() const { return read_lines(msg_path()); }
     std::string console() const { return con_.str(); }
+    // The error stream: the reasons of stops.
+    std::string errors() const { return err_.str(); }
 
     // Replaces the k-th value (1-based, counted over all lines) of a file
     // whose values are separated by commas.
@@ -98,6 +100,7 @@ private:
         model_->input_dir = input.string() + "/";
         model_->msg_unit.open(msg_path().string(), OpenMode::Replace);
         con_.str("");
+        err_.str("");
         model_->con_out = &con_;
         model_->con_err = &err_;
     }
