@@ -34,9 +34,10 @@ std::vector<double> grid(std::initializer_list<Segment> segments) {
 }
 
 // The grids of the tables below; each is also stated in the file.
-// Resistivity: 0.2 K to 10 K by 0.2 K, then 10 K to 1000 K by 10 K.
+// Resistivity: 0.2 K to 10 K by 0.2 K, then on by 10 K to 1000 K (10 K is
+// not repeated).
 const std::vector<double>& rho_temps() {
-    static const auto g = grid({{0.2, 10.0, 0.2}, {10.0, 1000.0, 10.0}});
+    static const auto g = grid({{0.2, 10.0, 0.2}, {20.0, 1000.0, 10.0}});
     return g;
 }
 // Conductivity: 0.1 K to 1 K by 0.1 K, 1.5 K to 10 K by 0.5 K, 12 K to
@@ -95,7 +96,7 @@ void resistivities(Model& m, OutFile& f) {
     static const Format row("(F9.1,20(A1,F14.5))");
     f.fmt("(/A)", {"===== Resistivities ====="});
     param(f, "Magn Res Cu=,", m.MR_con, ",Ohm m/T");
-    f.fmt("(A)", {"Temperatures 0.2 K to 10 K by 0.2 K, then 10 K to 1000 K by 10 K"});
+    f.fmt("(A)", {"Temperatures 0.2 K to 10 K by 0.2 K, then 20 K to 1000 K by 10 K"});
     text_columns(f, head, {"Temp", "rho_Cu", "rho_Cu"}, m.Sep);
     text_columns(f, head, {"", "RRR=100,B=0", "RRR=200,B=8"}, m.Sep);
     text_columns(f, head, {"(K)", "(1^-10 Ohm m)", "(1^-10 Ohm m)"}, m.Sep);
