@@ -18,8 +18,9 @@ namespace vorn {
 
 namespace {
 
-// A temperature (or field) grid made of segments from..to in steps; each
-// point is from + i*step, so no rounding accumulates.
+// A temperature grid made of segments from..to in steps (K, multiples of
+// 0.01 K).  Each point is formed from whole hundredths, so a point that lies
+// on the 0.1 K grid of the material tables is found there by their lookups.
 struct Segment {
     double from, to, step;
 };
@@ -27,8 +28,9 @@ struct Segment {
 std::vector<double> grid(std::initializer_list<Segment> segments) {
     std::vector<double> g;
     for (const Segment& s : segments) {
-        const int n = int(std::lround((s.to - s.from) / s.step));
-        for (int i = 0; i <= n; ++i) g.push_back(s.from + i * s.step);
+        const long from = std::lround(s.from * 100), to = std::lround(s.to * 100);
+        const long step = std::lround(s.step * 100);
+        for (long k = from; k <= to; k += step) g.push_back(double(k) / 100);
     }
     return g;
 }

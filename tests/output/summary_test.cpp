@@ -7,11 +7,9 @@
 #include <cmath>
 #include <sstream>
 
-#include "network/network.hpp"
 #include "output/output.hpp"
 #include "output/summary_lines.hpp"
-#include "test_util.hpp"
-#include "thermal/thermal.hpp"
+#include "output/report_case.hpp"
 
 namespace vorn::test {
 namespace {
@@ -75,29 +73,7 @@ class Summary : public ::testing::Test {
 protected:
     void SetUp() override { set_example_parameters(m); }
 
-    // Set-up of an NB x NS cable as the driver does it, for the parts the
-    // summary reads.  Options are set on the store before.
-    void build(int NB, int NS = 8) {
-        m.NB = NB;
-        m.NS = NS;
-        m.NB2_M = NB;
-        set_derived_counts(m);
-        allocate_input_arrays(m);
-        m.ralong.fill(m.RaCon);
-        m.rclong.fill(m.RcCon);
-        m.ICRATw.fill(1.0);
-        m.NPOWw.fill(double(m.nPow));
-        initialize_2(m);
-        position_calculation(m);
-        initialize_hf(m);
-        strand_specific_data(m);
-        ra_definition(m);
-        rc_definition(m);
-        cable_derived_values(m);
-        m.t_cpu_iter.allocate(1, m.NrRunT, 1, NrItQE_M, 0.0);
-        m.input_dir = "in/";
-        m.output_dir = dir.str() + "/";
-    }
+    void build(int NB, int NS = 8) { build_report_case(m, NB, NS, dir.str() + "/"); }
     std::string text() {
         write_summary(m);
         return read_file(dir.path() / "Summary.dat");
