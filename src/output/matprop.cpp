@@ -90,7 +90,8 @@ void param(OutFile& f, std::string_view label, double v, std::string_view unit =
 // Copper resistivity as the strand resistance uses it: MR B + 1e-8/RRR +
 // the temperature part from the table (Ohm m).
 double rho_cu(const Model& m, double T, double B, double RRR) {
-    return m.MR_con * B + 1e-8 / RRR + rho_cu_t(m, T);
+    const double rho_t = m.Rho_Cu_a.allocated() ? rho_cu_t(m, T) : rho_cu_fit(T);
+    return m.MR_con * B + 1e-8 / RRR + rho_t;
 }
 
 void resistivities(Model& m, OutFile& f) {
@@ -128,8 +129,9 @@ void conductivities(Model& m, OutFile& f) {
     const double l_ad = m.Length_s.allocated() ? m.Length_s(3) : 0.0;
     for (double B : {0.0, 3.0, 6.0}) {
         for (double T : k_temps()) {
-            double k = 0;
-            k_cu_calculation(m, T, B, m.RRR_con, k);
+            double k = 0;  // stays 0 without the material tables
+            if (m.K_Cu_NIST_a.allocated() && m.Rho_Cu_a.allocated())
+                k_cu_calculation(m, T, B, m.RRR_con, k);
             const double k_cc = m.F_cont * std::pow(T, m.P_cont);  // contact, W/m^2/K
             value_columns(f, row,
                           {B, T, k, m.F_HF_str * k, k_cc, m.F_HF_Ad * k_cc * l_ad,
