@@ -42,7 +42,8 @@ void cable_derived_values(Model& m) {
 
     // A strand crosses the width twice per pitch: tan(theta) = 2 w/TPStr.
     m.Theta_tr = std::atan(2 * m.w / m.TPStr);
-    // Strand metal over the cable's cross-section perpendicular to the strands.
+    // Share of the cable's cross-section filled by strands: each strand,
+    // inclined by theta, cuts it in A_str/cos(theta).
     const double a_str = m.Pi * (m.DiamStr / 2) * (m.DiamStr / 2);
     m.F_compact = m.NS * a_str / (m.w * m.ThMid * std::cos(m.Theta_tr));
     m.Vol_free = (1 - m.F_compact) * m.w * m.ThMid;
