@@ -255,6 +255,7 @@ void set_up_case(Model& m) {
     ra_definition(m);
     rc_definition(m);
     surf_loop_definition(m);
+    cable_derived_values(m);
     allocate_arrays(m);
     field_across_w_loops(m);
     field_across_w_strands(m);

@@ -16,5 +16,9 @@ void fl_transport_calculation(Model& m);
 void crit_cur_and_temp_calculation(Model& m);
 void rs_calculation(Model& m);
 void rs_definition(Model& m);
+// Critical current (A) of one strand with Ic ratio 1 at field B (T) and
+// temperature T (K), by the fit selected with Opt_Ic, before the floor and
+// the reduction by filament coupling currents.
+double ic_at(Model& m, double B, double T);
 
 }  // namespace vorn

@@ -27,6 +27,10 @@ void convert_pos_to_wire(int NB, int NS, RArr2& wire_arr, const RArr2& pos_arr);
 void ra_definition(Model& m);
 void rc_definition(Model& m);
 void surf_loop_definition(Model& m);
+// Derived cable quantities for the reports: mid thickness, cable length,
+// transposition angle, compaction factor, free volume and the statistics of
+// the Ra and Rc tables.  Called once the contact resistances exist.
+void cable_derived_values(Model& m);
 
 // --- inductances ---------------------------------------------------------------------
 // Self inductance (H) of a round wire of radius a and length l (m), l2 = l*l.

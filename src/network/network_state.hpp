@@ -35,6 +35,17 @@ struct NetworkState {
     RArr2 Rc;  // 1..NB+1 x 1..NS-1, Ohm
     RArr1 SurfLoopX, SurfLoopY, SurfLoopZ;  // 1..NS-1, m^2
 
+    // --- derived cable quantities (cable_derived_values) --------------------------
+    double ThMid = 0;        // mid thickness (Th1 + Th2)/2, m
+    double L_cable = 0;      // cable length TPStr NB/NS, m
+    double Theta_tr = 0;     // transposition angle arctan(2 w/TPStr), rad
+    double F_compact = 0;    // compaction factor, -
+    double Vol_free = 0;     // free volume per metre of cable, m^3/m
+    double Ra_min = 0, Ra_max = 0, Ra_aver = 0;  // over the whole Ra table, Ohm
+    double Ra_inv_aver = 0;                      // mean of 1/Ra, 1/Ohm
+    double Rc_min = 0, Rc_max = 0, Rc_aver = 0;  // over the whole Rc table, Ohm
+    double Rc_inv_aver = 0;                      // mean of 1/Rc, 1/Ohm
+
     // --- inductances -----------------------------------------------------------------
     RArr3 RMut;  // s x -NBMut..NBMut x s, H
 

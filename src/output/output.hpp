@@ -12,5 +12,7 @@ void write_signals(Model& m);
 void write_magn(Model& m);
 void write_summary(Model& m);
 void write_matprop(Model& m);
+// Magnetisation table "Mp.dat" of the current run.
+void write_mp(Model& m);
 
 }  // namespace vorn
