@@ -10,6 +10,8 @@ void write_nts(Model& m, int force);
 void write_progress(Model& m);
 void write_signals(Model& m);
 void write_magn(Model& m);
+// The magnetisation table "Mp.dat" of the run (appended).
+void write_mp(Model& m);
 void write_summary(Model& m);
 void write_matprop(Model& m);
 
