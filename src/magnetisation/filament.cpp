@@ -192,7 +192,10 @@ RArr1 analyt(int n, double d_fil_in, double d_fil_out, const RArr1& c, const RAr
         const double b = B(t);
         k.P0 = std::sqrt(std::abs(b)) * c(t);
         if (b != Bprev) update_stack(st, k, lambda, b, warn);
-        M(t) = step_magnetisation(st, k, lambda, d_fil_out);
+        // Without critical current (above the critical surface) the filament
+        // carries no screening current; every sweep then counts as fully
+        // penetrating, so no older profile survives either.
+        M(t) = k.P0 > 0 ? step_magnetisation(st, k, lambda, d_fil_out) : 0.0;
         Bprev = st.L(st.n);
     }
     return M;

@@ -86,9 +86,11 @@ TEST(FilamentFunctions, SignedPowerRankingAndIntegerCompare) {
     EXPECT_EQ(magn(k, 0.5, 0.3, 0.3, 10e-6, 1.0), 0.0);
 }
 
-TEST(Filament, ZeroFieldGivesNoMagnetisation) {
+TEST(Filament, ZeroFieldOrCurrentGivesNoMagnetisation) {
     const History r = run(std::vector<double>(20, 0.0), 2e9, 0.0, 20e-6);
     for (int t = 0; t <= 19; ++t) EXPECT_EQ(r.M(t), 0.0);
+    const History q = run(ramp(0.0, 1.0, 10), 0.0, 0.0, 20e-6);
+    for (int t = 0; t <= 10; ++t) EXPECT_EQ(q.M(t), 0.0);
 }
 
 // Bean's critical state of a round filament: fully penetrated,
