@@ -156,6 +156,7 @@ void output_phase(Model& m) {
             for (int s = 2; s <= last; ++s)
                 if (m.T0_supercr(b, s) < -0.0005 && m.Ts(b, s) - m.TBath > m.dT)
                     m.T0_supercr(b, s) = m.Time;
+    if (m.Opt_Temp > 0) energy_account_step(m);
     convert_arrays(m);
     if (m.Opt_FLC == 1) fl_calculation(m);
     if (NB > 1) voltage_calculation(m);

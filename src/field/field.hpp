@@ -17,8 +17,11 @@ void crit_cur_and_temp_calculation(Model& m);
 void rs_calculation(Model& m);
 void rs_definition(Model& m);
 // Critical current (A) of one strand with Ic ratio 1 at field B (T) and
-// temperature T (K), by the fit selected with Opt_Ic, before the floor and
-// the reduction by filament coupling currents.
-double ic_at(Model& m, double B, double T);
+// temperature T (K), by the fit selected with Opt_Ic, with the floor and
+// without the reduction by filament coupling currents.
+double ic_at(const Model& m, double B, double T);
+// Critical current ic (A) reduced by the filament coupling currents of a
+// field changing at bdot (T/s).
+double ic_coupling_reduced(const Model& m, double bdot, double ic);
 
 }  // namespace vorn

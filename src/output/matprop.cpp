@@ -163,12 +163,9 @@ void heat_capacities(Model& m, OutFile& f) {
 }
 
 // Strand Ic at dB/dt = 1 T/s when the reduction by filament coupling
-// currents is selected (same factor as in the critical-current update).
+// currents is selected (the same factor as in the critical-current update).
 double ic_at_1_t_per_s(const Model& m, double ic) {
-    if (m.Opt_IcRedIF != 1 || ic <= 0) return ic;
-    const double f =
-        1 - m.DiamStr * m.DiamStr * m.Pi * m.Pi * m.TauIF / (ic * m.Mu0 * m.TPFil);
-    return f * f * ic;
+    return m.Opt_IcRedIF == 1 ? ic_coupling_reduced(m, 1.0, ic) : ic;
 }
 
 void critical_currents(Model& m, OutFile& f) {

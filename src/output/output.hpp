@@ -9,10 +9,12 @@ void convert_arrays(Model& m);
 void write_nts(Model& m, int force);
 void write_progress(Model& m);
 void write_signals(Model& m);
+// The run's energy account, one line per line of Progress.dat (Opt_Temp > 0).
+void write_energy(Model& m);
 void write_magn(Model& m);
+// The magnetisation table "Mp.dat" of the run (appended).
+void write_mp(Model& m);
 void write_summary(Model& m);
 void write_matprop(Model& m);
-// Magnetisation table "Mp.dat" of the current run.
-void write_mp(Model& m);
 
 }  // namespace vorn

@@ -474,6 +474,7 @@ void write_progress(Model& m) {
     f.close();
 
     if (m.NrSignals > 0) write_signals(m);
+    if (m.Opt_Temp > 0) write_energy(m);
 }
 
 void write_signals(Model& m) {

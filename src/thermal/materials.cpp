@@ -1,9 +1,10 @@
 // Material properties: heat capacities, copper resistivity and thermal
 // conductivity as fits, their tables on the 0.1 K grid and the lookups.
 //
-// The range limits of the piecewise fits are single-precision constants
-// (written double(x.f)); every test is a strict less-than against its limit,
-// so a temperature exactly on a limit takes the upper piece.
+// Every test against a range limit of a piecewise fit is a strict less-than,
+// so a temperature exactly on a limit takes the upper piece.  The limits of
+// the copper heat capacity are single-precision constants (double(x.f)); all
+// other limits are the decimal values as written.
 #include "thermal/materials.hpp"
 
 #include <algorithm>
@@ -34,10 +35,14 @@ int clamped_index(double x, int lo, int hi) {
 
 // Temperature index of the resistivity and conductivity tables: the grid
 // point at or just above T.
-int upper_temp_index(double T) { return clamped_index(10.0 * T + 0.5, 1, kNrTemps); }
+int upper_temp_index(double T) {
+    return clamped_index(10.0 * T + 0.5, 1, kNrTemps);
+}
 
 // RRR column of the conductivity table: the column at or just above RRR.
-int rrr_index(double RRR) { return clamped_index(RRR / 10.0 + 0.5, 1, kNrRRR); }
+int rrr_index(double RRR) {
+    return clamped_index(RRR / 10.0 + 0.5, 1, kNrRRR);
+}
 
 // Polynomial c0 + c1 T + c2 T^2 + c3 T^3 + c4 T^4.
 double poly4(double T, double c0, double c1, double c2, double c3, double c4) {
@@ -78,18 +83,18 @@ double cp_cu(double T) {
 
 double cp_sc_above(int type, double T) {
     if (type == 1) {
-        if (T < double(28.358f)) return 928 * T + 16.24 * T * T * T;
-        if (T < double(50.099f)) return poly4(T, 41383, -7846.1, 553.71, 11.9838, -0.2177);
-        if (T < double(165.8f)) return poly4(T, -1530000, 83022, -716.3, 2.976, -0.00482);
-        if (T < double(496.54f)) return poly4(T, 1240000, 13706, -51.66, 0.09296, -6.29e-05);
-        if (T < double(1000.01f)) return 2450000 + 955.5 * T - 0.257 * T * T;
+        if (T < 28.358) return 928 * T + 16.24 * T * T * T;
+        if (T < 50.099) return poly4(T, 41383, -7846.1, 553.71, 11.9838, -0.2177);
+        if (T < 165.8) return poly4(T, -1530000, 83022, -716.3, 2.976, -0.00482);
+        if (T < 496.54) return poly4(T, 1240000, 13706, -51.66, 0.09296, -6.29e-05);
+        if (T < 1000.01) return 2450000 + 955.5 * T - 0.257 * T * T;
         return NaN;
     }
     if (type >= 11 && type <= 13) {
-        if (T < double(26.113f)) return 1522 * T + 7.42 * T * T * T;
-        if (T < double(169.416f)) return -305807 + 19902 * T - 61.635 * T * T;
-        if (T < double(300.f)) return 763801 + 4411 * T - 7.4636 * T * T;
-        if (T >= double(300.f)) return 1415377;
+        if (T < 26.113) return 1522 * T + 7.42 * T * T * T;
+        if (T < 169.416) return -305807 + 19902 * T - 61.635 * T * T;
+        if (T < 300) return 763801 + 4411 * T - 7.4636 * T * T;
+        if (T >= 300) return 1415377;
         return NaN;
     }
     return NaN;
@@ -126,15 +131,17 @@ double cp_sc_below(int type, double T, double B, double Tc0, double Bc20) {
 }
 
 double cp_he(double T) {
-    if (T < double(2.17f)) return 1000 * (2.12 + 0.000678 * std::pow(T, 12.159));
-    if (T < double(2.5f)) return 1000 * (3712.9 - 4673.2 * T + 1961.6 * T * T - 274.45 * T * T * T);
-    if (T < double(4.3f)) return 1000 * (7.68 - 4.484 * T + 0.9163 * T * T);
-    if (T < double(15.f)) return 1000 * (5.2 + 1489.4 * std::pow(T, -4.06));
-    if (T >= double(15.f)) return 5200;
+    if (T < 2.17) return 1000 * (2.12 + 0.000678 * std::pow(T, 12.159));
+    if (T < 2.5) return 1000 * (3712.9 - 4673.2 * T + 1961.6 * T * T - 274.45 * T * T * T);
+    if (T < 4.3) return 1000 * (7.68 - 4.484 * T + 0.9163 * T * T);
+    if (T < 15) return 1000 * (5.2 + 1489.4 * std::pow(T, -4.06));
+    if (T >= 15) return 5200;
     return NaN;
 }
 
-double k_cu_nist(double T, double RRR) { return nist_k(T, RRR, T < 10 ? 0.0 : nist_wi(T)); }
+double k_cu_nist(double T, double RRR) {
+    return nist_k(T, RRR, T < 10 ? 0.0 : nist_wi(T));
+}
 
 double rho_cu_fit(double T) {
     const double T3 = T * T * T;

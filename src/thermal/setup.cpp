@@ -154,11 +154,44 @@ void contact_surfaces(Model& m) {
     for (int s = 2; s <= last; ++s) m.Mass_He(s) = m.Vol_He(s) * m.Rho_He;
 }
 
+// Thermal conductance from each section through the cable insulation to
+// the bath (W/K): the two edges (sections 2 and 2NS-1) through insulation
+// 1 and 2, the other sections through the two broad faces, which they
+// share.  Zero without insulation.
+void insulation_conductances(Model& m) {
+    m.f_hf_ins.allocate(2, m.NS_2m1, 0.0);
+    if (m.Opt_Temp < 1 || m.Opt_Ins != 1) return;
+    const double per_band = m.TPStr / m.NS;  // band length (m)
+    m.f_hf_ins(2) = (m.k_ins_1 / m.Th_ins_1) * m.F_ins_1 * m.Th1 * per_band;
+    m.f_hf_ins(m.NS_2m1) = (m.k_ins_2 / m.Th_ins_2) * m.F_ins_2 * m.Th2 * per_band;
+    for (int s = 3; s <= m.NS_2m2; ++s)
+        m.f_hf_ins(s) = (m.k_ins_f / m.Th_ins_f) * m.F_ins_f * m.w * per_band / (m.NS - 2);
+}
+
+// Energy a section may give to the helium in the transient regime (J).
+void transient_limits(Model& m) {
+    m.e_trans_lim.allocate(2, m.NS_2m1, 0.0);
+    for (int s = 2; s <= m.NS_2m1; ++s) {
+        if (m.Opt_Trans_HF == 1)
+            m.e_trans_lim(s) = 1e20;  // never reached
+        else if (m.Opt_Trans_HF == 2)
+            m.e_trans_lim(s) = m.A_He(s) * m.E_Trans_Lim0;  // J/m^2 of wetted surface
+        else if (m.Opt_Trans_HF == 3)
+            // J/m^3 of helium: Vol_He E_Trans_Lim2 A_str Length_s / Vol_s
+            m.e_trans_lim(s) = m.Vol_He(s) * m.E_Trans_Lim2 * m.A_str * m.Length_s(s) / m.Vol_s(s);
+    }
+}
+
 }  // namespace
 
 void initialize_hf(Model& m) {
     neighbour_tables(m);
     contact_surfaces(m);
+    insulation_conductances(m);
+    transient_limits(m);
+    // Work arrays of the temperature passes.
+    for (RArr2* a : {&m.Tmid, &m.Cap_s, &m.Cap_He}) a->allocate(1, m.NB, 2, m.NS_2m1, 0.0);
+    m.Solved_s.allocate(1, m.NB, 2, m.NS_2m1, 0);
     // Start of cooling to supercritical helium per section; -0.001 = not yet.
     if (m.Opt_He == 1) m.T0_supercr.allocate(1, m.NB, 2, m.NS_2m1, -0.001);
 }

@@ -11,6 +11,37 @@ void initialize_hf(Model& m);
 // called at the start of initialize_hf.
 void neighbour_tables(Model& m);
 void heat_per_section(Model& m);
+
+// --- temperature solution ------------------------------------------------
+// Heat flows (W) into section (b, s) at temperature T from its two strand
+// neighbours, its two adjacent strands and its crossing strand, whose
+// temperatures are taken from Tmid.  A neighbour beyond a cable end gives 0.
+struct CableFlows {
+    double str_L = 0, str_R = 0, adj = 0, cross = 0;
+};
+CableFlows cable_flows(const Model& m, int b, int s, double T, const RArr2& Tmid);
+// The same, stored in HF_str, HF_adj, HF_cross; HF_L, HF_R the strand parts.
+void heat_flow_cable(Model& m, int b, int s, double T, const RArr2& Tmid, double& HF_L,
+                     double& HF_R);
+// Heat flux from the helium into the strand (W/m^2) in the section's
+// Regime, strand at Ts, helium at THe (K).
+double helium_flux(const Model& m, int b, int s, double Ts, double THe);
+// HF_He(b, s) = A_He(s) helium_flux.
+void heat_flow_helium(Model& m, int b, int s, double Ts, double THe);
+// Bisection of the strand temperature of one section over the step; C the
+// heat capacity used (J/K).  True when converged inside the bracket.
+bool ts_iteration(Model& m, int b, int s, double& C, double tol, double T0, const RArr2& Tmid);
+// The same with the helium of the section solved inside every strand pass.
+bool ts_ths_iteration(Model& m, int b, int s, double& C, double tol, double T0, double TH0,
+                      const RArr2& Tmid);
+// One pass over all sections (sets Ts, THs, Regime, NrTsCh, NrTHsCh, TsConv,
+// StepAdd).
 void temp_calculation(Model& m);
+
+// --- energy account --------------------------------------------------------
+// Adds a converged step to the account (resets it at NTS = 0).
+void energy_account_step(Model& m);
+// Residual = put in - stored - given away (J).
+double energy_residual(const Model& m);
 
 }  // namespace vorn

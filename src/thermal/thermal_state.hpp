@@ -15,6 +15,18 @@ struct ThermalState {
     IArr2 NY_T;        // bands 2..NB-1: section solved in this pass
     RArr2 T0_supercr;  // s, -0.001 = not yet warmed (supercritical helium)
 
+    // work arrays of the temperature passes, b x s (bands 1..NB)
+    RArr2 Tmid;          // K, mid-step strand temperature seen by the neighbours
+    IArr2 Solved_s;      // 1 = solved in the last pass, 0 = held at its start state
+    RArr2 Cap_s, Cap_He; // J/K, heat capacities of strand and helium in the last solve
+
+    // Energy account of the QE iteration, cumulative since t = 0 (J).
+    struct EnergyAccount {
+        double E_HP = 0, E_Joule = 0, E_Contacts = 0, E_IFC = 0;  // put in
+        double E_He = 0, E_ins = 0, E_Fixed = 0;  // given to helium, insulation, fixed sections
+        double E_Strands = 0, E_Helium = 0;      // stored
+    } energy;
+
     // material tables on T = 0.1 K .. 1000 K
     RArr1 Cp_Cu_a, Cp_SC_above_a, Rho_Cu_a;  // 1..10000
     RArr2 K_Cu_NIST_a;                       // 1..10000 x 1..40 (RRR = 10 j)

@@ -1,11 +1,14 @@
 // Material fits, their tables and lookups.  Reference values were computed
 // by hand from the fit formulas, independently of this code.
+#include "thermal/materials.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
-#include "thermal/materials.hpp"
+#include "small_cable.hpp"
 
 namespace vorn {
 namespace {
@@ -13,7 +16,9 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-double below(double x) { return std::nextafter(x, 0.0); }
+double below(double x) {
+    return std::nextafter(x, 0.0);
+}
 
 #define EXPECT_REL(a, b) EXPECT_NEAR(a, b, 1e-12 * std::fabs(b))
 
@@ -30,9 +35,9 @@ TEST(MaterialFits, CopperHeatCapacityPiecesAndLimits) {
     for (int k = 0; k < 7; ++k) EXPECT_REL(cp_cu(T[k]), v[k]) << T[k];
     // On a (single-precision) limit the upper piece, just below it the lower.
     const double lim[] = {9.441f, 31.134f, 123.34f, 306.12f, 498.15f, 1000.f};
-    const double lower[] = {6613.306104988244, 273507.3237755749, 2619462.684395358,
+    const double lower[] = {6613.306104988244,  273507.3237755749, 2619462.684395358,
                             3462757.6712903185, 3643830.143344152, 3983232.0};
-    const double upper[] = {6613.3084906108015, 273507.3086118138, 2619455.1847420433,
+    const double upper[] = {6613.3084906108015, 273507.3086118138,  2619455.1847420433,
                             3462758.9699300947, 3630479.0545957284, 4091232.0};
     for (int k = 0; k < 6; ++k) {
         EXPECT_REL(cp_cu(lim[k]), upper[k]) << lim[k];
@@ -43,18 +48,36 @@ TEST(MaterialFits, CopperHeatCapacityPiecesAndLimits) {
 TEST(MaterialFits, SuperconductorNormalState) {
     EXPECT_REL(cp_sc_above(1, 5), 6670.0);
     EXPECT_REL(cp_sc_above(1, 100), 2103200.0);
-    EXPECT_REL(cp_sc_above(1, double(50.099f)), 1175320.5155473286);
-    EXPECT_REL(cp_sc_above(1, below(50.099f)), 1173520.7679834177);
-    EXPECT_REL(cp_sc_above(1, below(1000.01f)), 3148504.4192857733);
-    EXPECT_TRUE(std::isnan(cp_sc_above(1, double(1000.01f))));
+    EXPECT_TRUE(std::isnan(cp_sc_above(2, 10)));
     for (int type : {11, 12, 13}) {
         EXPECT_REL(cp_sc_above(type, 5), 8537.5);
         EXPECT_REL(cp_sc_above(type, 200), 1347457.0);
-        EXPECT_REL(cp_sc_above(type, double(169.416f)), 1296876.3635996818);
-        EXPECT_REL(cp_sc_above(type, below(169.416f)), 1296875.9562538539);
         EXPECT_EQ(cp_sc_above(type, 5000), 1415377.0);
     }
-    EXPECT_TRUE(std::isnan(cp_sc_above(2, 10)));
+}
+
+// The limits are the decimal values: on a limit the upper piece, at the
+// next double below it the lower one.
+TEST(MaterialFits, SuperconductorNormalStateLimits) {
+    const double lim1[] = {28.358, 50.099, 165.8, 496.54};
+    const double upper1[] = {396665.7354571621, 1175320.5460495786, 2468499.1499924883,
+                             2861080.1132988003};
+    const double lower1[] = {396666.6251774827, 1173520.795689918, 2465799.5471833283,
+                             2865579.337863034};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_NEAR(cp_sc_above(1, lim1[k]), upper1[k], 1e-10 * upper1[k]) << lim1[k];
+        EXPECT_NEAR(cp_sc_above(1, below(lim1[k])), lower1[k], 1e-10 * lower1[k]) << lim1[k];
+    }
+    EXPECT_NEAR(cp_sc_above(1, below(1000.01)), 3148504.4149742997, 1e-3);
+    EXPECT_TRUE(std::isnan(cp_sc_above(1, 1000.01)));
+    const double lim3[] = {26.113, 169.416, 300};
+    const double upper3[] = {171865.71172268497, 1296876.3629104383, 1415377};
+    const double lower3[] = {171865.7037727357, 1296875.95661344, 1415377};
+    for (int type : {11, 12, 13})
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(cp_sc_above(type, lim3[k]), upper3[k], 1e-10 * upper3[k]) << lim3[k];
+            EXPECT_NEAR(cp_sc_above(type, below(lim3[k])), lower3[k], 1e-10 * lower3[k]) << lim3[k];
+        }
 }
 
 TEST(MaterialFits, SuperconductorBelowTcs) {
@@ -80,17 +103,32 @@ TEST(MaterialFits, SuperconductorBelowTcs) {
         for (double B : {16.0, 18.0, 30.0}) EXPECT_REL(c13(B, Bc20), F16);
 }
 
-TEST(MaterialFits, HeliumLambdaPoint) {
+TEST(MaterialFits, HeliumLambdaPointAndLimits) {
+    // The jump at the lambda point, 2.17 K exactly: about 10.5 kJ/(kg K) just
+    // below it, about 4.6 kJ/(kg K) on it.
+    EXPECT_NEAR(cp_he(below(2.17)), 10480.718431991701, 1e-8);
+    EXPECT_NEAR(cp_he(2.17), 4618.237149999459, 1e-6);
     EXPECT_REL(cp_he(2.169), 10433.991703844633);
-    EXPECT_REL(cp_he(double(2.17f)), 4618.234332555858);  // on the limit: upper piece
-    EXPECT_NEAR(cp_he(below(2.17f)), 10480.7, 0.1);
-    // 2.17 in double precision lies below the single-precision limit
-    EXPECT_REL(cp_he(2.17), 10480.718431991721);
     EXPECT_REL(cp_he(2.3), 2170.85);
     EXPECT_REL(cp_he(4.2), 5010.732);
-    EXPECT_REL(cp_he(double(4.3f)), 9191.437577114664);
     EXPECT_REL(cp_he(10), 5329.721317088059);
+    // the other limits, on them and just below
+    EXPECT_NEAR(cp_he(2.5), 2196.875, 1e-6);
+    EXPECT_NEAR(cp_he(below(2.5)), 1618.75, 1e-6);
+    EXPECT_NEAR(cp_he(4.3), 9191.4382959295, 1e-8);
+    EXPECT_NEAR(cp_he(below(4.3)), 5341.187, 1e-8);
     EXPECT_EQ(cp_he(15), 5200.0);
+    EXPECT_NEAR(cp_he(below(15)), 5225.008108087425, 1e-8);
+}
+
+TEST(MaterialFits, HeliumDensityAtTheLambdaPoint) {
+    for (auto [TBath, rho] : {std::pair{2.17, 147.0}, {2.18, 126.0}, {below(2.18), 147.0}}) {
+        Model m;
+        test::small_cable(m, 2);
+        m.TBath = TBath;
+        initialize_hf(m);
+        EXPECT_EQ(m.Rho_He, rho) << TBath;
+    }
 }
 
 TEST(MaterialFits, CopperConductivityAndResistivity) {

@@ -1,0 +1,111 @@
+// Heat flows of one strand section: along its strand, through the contacts
+// to the adjacent and crossing strands (contact conductance in series with
+// conduction into the strand), and to the helium in the cooling regime of
+// the section.
+#include <cmath>
+
+#include "thermal/materials.hpp"
+#include "thermal/thermal.hpp"
+
+namespace vorn {
+
+namespace {
+
+// Band of a neighbour at band offset `offset`; 0 when it lies beyond a
+// cable end.  A single band is its own neighbour.
+int neighbour_band(const Model& m, int b, int offset) {
+    if (m.NB == 1) return 1;
+    const int nb = b + offset;
+    return nb >= 1 && nb <= m.NB ? nb : 0;
+}
+
+// Copper conductivity (W/(m K)) between section (b, s) at T and its
+// neighbour (nb, ns) at Tn: at the mean temperature, field and RRR.
+double pair_conductivity(const Model& m, int b, int s, double T, int nb, int ns, double Tn) {
+    double k = 0;
+    k_cu_calculation(m, (T + Tn) / 2, (m.BTs(b, s) + m.BTs(nb, ns)) / 2,
+                     (m.RRRs(b, s) + m.RRRs(nb, ns)) / 2, k);
+    return k;
+}
+
+// Contact conductance per area hc (W/(m^2 K)) in series with the conduction
+// hk into the strand; 0 when both vanish.
+double series(double hc, double hk) { return hc + hk > 0 ? hc * hk / (hc + hk) : 0.0; }
+
+}  // namespace
+
+CableFlows cable_flows(const Model& m, int b, int s, double T, const RArr2& Tmid) {
+    CableFlows f;
+    const double F = m.F_HF_str;
+    auto along = [&](int offset, int ns, double dist) {
+        const int nb = neighbour_band(m, b, offset);
+        if (nb == 0) return 0.0;
+        const double Tn = Tmid(nb, ns);
+        const double k = pair_conductivity(m, b, s, T, nb, ns, Tn);
+        return (Tn - T) * m.Cs_mat(b, s) * F * k / dist;
+    };
+    f.str_L = along(m.NB_str_L(s), m.NS_str_L(s), m.l_str_l(s));
+    f.str_R = along(m.NB_str_R(s), m.NS_str_R(s), m.l_str_r(s));
+
+    // Contacts: hc = F_x F_cont Tm^P_cont at the mean temperature.
+    auto contact = [&](int offset, int ns, double factor, const RArr1& area, double length) {
+        const int nb = neighbour_band(m, b, offset);
+        if (nb == 0) return 0.0;
+        const double Tn = Tmid(nb, ns);
+        const double hc = factor * m.F_cont * std::pow((T + Tn) / 2, m.P_cont);
+        const double hk = F * pair_conductivity(m, b, s, T, nb, ns, Tn) / length;
+        return (Tn - T) * 0.5 * (area(ns) + area(s)) * series(hc, hk);
+    };
+    // One conduction length, Length_s(3), for every adjacent contact.
+    const double l_adj = m.Length_s(3);
+    f.adj = contact(m.NB_adj_L(s), m.NS_adj_L(s), m.F_HF_Ad, m.A_Ad, l_adj) +
+            contact(m.NB_adj_R(s), m.NS_adj_R(s), m.F_HF_Ad, m.A_Ad, l_adj);
+    f.cross = contact(0, m.NS_cross(s), m.F_HF_Cr, m.A_Cr, m.l_cr(s));
+    return f;
+}
+
+void heat_flow_cable(Model& m, int b, int s, double T, const RArr2& Tmid, double& HF_L,
+                     double& HF_R) {
+    const CableFlows f = cable_flows(m, b, s, T, Tmid);
+    HF_L = f.str_L;
+    HF_R = f.str_R;
+    m.HF_str(b, s) = f.str_L + f.str_R;
+    m.HF_adj(b, s) = f.adj;
+    m.HF_cross(b, s) = f.cross;
+}
+
+double helium_flux(const Model& m, int b, int s, double Ts, double THe) {
+    const double d = THe - Ts;
+    switch (m.Regime(b, s)) {
+    case 1:  // transient
+        return m.a_Trans * (std::pow(THe, m.n_Trans) - std::pow(Ts, m.n_Trans));
+    case 2:  // Kapitza
+        return m.aKap * (std::pow(THe, m.nKap) - std::pow(Ts, m.nKap));
+    case 3:  // film boiling in superfluid helium
+        return m.aFB_II * d;
+    case 4:  // natural convection
+        return m.aNC * d;
+    case 5:  // nucleate boiling
+        return (d < 0 ? -1.0 : 1.0) * m.aNB * std::pow(std::fabs(d), 2.5);
+    case 6:  // film boiling
+        return m.aFB_I * d;
+    case 10: {  // supercritical helium: transient conduction after t0, plus a_inf
+        const double t0 = m.T0_supercr(b, s);
+        if (t0 < -0.0005) return 0.0;  // the section has not warmed by dT yet
+        const double since = m.Time - t0;
+        // The conduction term diverges at t0 for p < 0; at t0 itself only
+        // the steady coefficient acts.
+        const double transient =
+            since > 0 ? 0.5 * std::sqrt(m.Pi * m.C * m.k) * std::pow(since, m.p) : 0.0;
+        return d * (transient + m.a_inf);
+    }
+    default:
+        return 0.0;
+    }
+}
+
+void heat_flow_helium(Model& m, int b, int s, double Ts, double THe) {
+    m.HF_He(b, s) = m.A_He(s) * helium_flux(m, b, s, Ts, THe);
+}
+
+}  // namespace vorn
