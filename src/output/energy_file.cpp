@@ -1,3 +1,4 @@
+// Documented for users in docs/output-files.md (Energy.dat).
 // "Energy.dat": the energy account of the run, one line per line of
 // "Progress.dat", cumulative energies since t = 0 in mJ.
 #include <array>

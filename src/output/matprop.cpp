@@ -1,4 +1,4 @@
-// Documented for users in docs/output-files.md (reports).
+// Documented for users in docs/output-files.md (Mat_prop.dat and the set-up tables).
 // "Mat_prop.dat": the copper resistivity, the thermal conductivities and
 // contact conduction factors, the heat capacities and the critical currents
 // that the model uses, tabulated over fixed temperature and field grids;

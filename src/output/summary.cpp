@@ -1,4 +1,4 @@
-// Documented for users in docs/output-files.md (reports).
+// Documented for users in docs/output-files.md (Summary.dat).
 // "Summary.dat": the whole case restated in words and tables, rewritten from
 // the start at the end of every QE iteration, so the last writing stands.
 #include <vector>

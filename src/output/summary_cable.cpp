@@ -1,3 +1,4 @@
+// Documented for users in docs/output-files.md (Summary.dat).
 // "Summary.dat", input steps 1 to 7: cable geometry, applied fields, self
 // field, filament coupling, contact resistances, strand resistivity and
 // critical current.  Values are stored in SI units and printed in the units

@@ -1,3 +1,4 @@
+// Documented for users in docs/output-files.md (Summary.dat).
 // "Summary.dat", the set-up tables (section geometry, strand positions,
 // strand data, helium data, the three neighbour tables) and the headers of
 // the result summaries (field line, magnetisation, supercritical helium).

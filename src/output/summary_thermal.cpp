@@ -1,3 +1,4 @@
+// Documented for users in docs/output-files.md (Summary.dat).
 // "Summary.dat", input steps 8 to 16: temperature and cooling, contact
 // surfaces and helium volume, insulation, field line, the time calculation
 // with its heat pulses, iteration parameters, magnetisation, print options
