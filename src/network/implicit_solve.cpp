@@ -70,7 +70,7 @@ void factorise(Model& m) {
     f.NEq = m.NEq;
     f.inductive = m.NTS >= 1 ? 1 : 0;
     f.valid = 1;
-    m.NrFactor = m.NrFactor + 1;
+    m.Stats.NrFactor = m.Stats.NrFactor + 1;
 }
 
 // z = P^-1 r with the factorisation (forward with the multipliers, then
@@ -241,10 +241,10 @@ void solve_array_implicit(Model& m) {
         its += gmres_cycle(m, x, z, norm2(z), tol, kMaxKrylov - its);
         res = preconditioned_residual(m, x, z);
     }
-    m.NrSolve = m.NrSolve + 1;
-    m.NrKrylov += its;
-    m.NrKrylovLast = its;
-    m.ResNet = res;
+    m.Stats.NrSolve = m.Stats.NrSolve + 1;
+    m.Stats.NrKrylov += its;
+    m.Stats.NrKrylovLast = its;
+    m.Stats.ResNet = res;
     if (!(res <= tol)) report_unconverged(m, res, tol, its);
 
     m.X_last.allocate(1, Nt, 0.0);

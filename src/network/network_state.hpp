@@ -20,6 +20,15 @@ struct MutTerm {
     int NRow, NB1, i1, NFac;
 };
 
+// Work of the implicit solutions of one process.
+struct NetSolverStats {
+    int NrFactor = 0;      // factorisations made
+    int NrSolve = 0;       // implicit solutions made
+    long NrKrylov = 0;     // GMRES iterations over all of them
+    int NrKrylovLast = 0;  // GMRES iterations of the last solution
+    double ResNet = 0;     // its preconditioned residual, max norm (A)
+};
+
 // Factorisation of the banded part of the network system (implicit_solve.cpp),
 // reused while the matrix it came from is unchanged: same resistances, time
 // step, unit coefficient and band width.
@@ -72,11 +81,7 @@ struct NetworkState {
     std::vector<MutTerm> MutRows;  // terms of the last assembly (implicit only)
     BandFactor A_LU;
     RArr1 X_last;                  // 1..NEq, last solution: the next initial guess
-    int NrFactor = 0;              // factorisations made in this process
-    int NrSolve = 0;               // implicit solutions made
-    long NrKrylov = 0;             // GMRES iterations over all of them
-    int NrKrylovLast = 0;          // GMRES iterations of the last solution
-    double ResNet = 0;             // its preconditioned residual, max norm (A)
+    NetSolverStats Stats;
 
     // --- currents (A), powers (W), voltages (V) -------------------------------------
     RArr2 Ca, Pa, CaInf, PaInf;  // 1..NB x 1..2NS
