@@ -34,6 +34,7 @@ struct NetSolverStats {
 // step, unit coefficient and band width.
 struct BandFactor {
     RArr2 LU;          // NEq x NCa-1: U from column NBw on, multipliers left of it
+    IArr1 Lfirst, Ulast;  // per row: first multiplier column, last U column
     RArr2 Rs, Ra, Rc;  // resistances it was made with, Ohm
     double dt = 0, One = 0;
     int NCa = 0, NEq = 0, inductive = 0;
