@@ -27,8 +27,19 @@ for c in A20ms A2ms A200us A1us B500ms B100ms B10ms B1ms B1us C2ms; do
     for mode in implicit explicit; do
         rm -f VORN_data/Bench/Bench-$c/Run01/* VORN_data/Bench/Bench-$c/output/*
         printf '%-7s %-8s ' "$c" "$mode"
-        timeout "$limit" "$build/vorn_netbench" Bench "${c#}" run $mode || echo "(stopped or timed out)"
+        timeout "$limit" "$build/vorn_netbench" Bench "$c" run $mode || echo "(stopped or timed out)"
         per_step "$c"
         grep -h "halved\|GMRES" VORN_data/Bench/Bench-$c/output/VORN_messages.dat | head -2
+        cp "VORN_data/Bench/Bench-$c/Run01/Progress.dat" "progress_${c}_$mode.dat" 2>/dev/null
     done
 done
+
+echo "== implicit against explicit where both run (Progress.dat columns)"
+for c in A20ms B500ms B100ms; do
+    echo "$c"; python3 "$here/compare_progress.py" "progress_${c}_implicit.dat" "progress_${c}_explicit.dat"
+done
+
+echo "== coupling time constant of the 28-strand cable"
+rm -f VORN_data/Bench/Bench-Btau/Run01/*
+"$build/vorn_netbench" Bench Btau run implicit
+python3 "$here/tau.py" VORN_data/Bench/Bench-Btau/Run01/Progress.dat 0.115 28 0.0151 0.0019 15e-6
