@@ -202,7 +202,8 @@ int gmres_cycle(const System& sys, Vec& x, const Vec& r0, double beta, double to
     const int mk = std::min(kRestart, budget);
     std::vector<Vec> v(std::size_t(mk + 1), Vec(n));
     std::vector<Vec> h(std::size_t(mk + 1), Vec(std::size_t(mk), 0.0));  // h[row][col]
-    Vec cs(static_cast<std::size_t>(mk)), sn(static_cast<std::size_t>(mk)), g(std::size_t(mk + 1), 0.0);
+    Vec cs(static_cast<std::size_t>(mk)), sn(static_cast<std::size_t>(mk)),
+        g(std::size_t(mk + 1), 0.0);
     for (std::size_t i = 0; i < n; ++i) v[0][i] = r0[i] / beta;
     g[0] = beta;
     Vec w(n), aw(n);
@@ -243,7 +244,8 @@ int gmres_cycle(const System& sys, Vec& x, const Vec& r0, double beta, double to
     for (int i = k - 1; i >= 0; --i) {
         double s = g[std::size_t(i)];
         for (int j = i + 1; j < k; ++j) s -= h[std::size_t(i)][std::size_t(j)] * y[std::size_t(j)];
-        y[std::size_t(i)] = h[std::size_t(i)][std::size_t(i)] != 0.0 ? s / h[std::size_t(i)][std::size_t(i)] : 0.0;
+        y[std::size_t(i)] =
+            h[std::size_t(i)][std::size_t(i)] != 0.0 ? s / h[std::size_t(i)][std::size_t(i)] : 0.0;
     }
     for (int j = 0; j < k; ++j)
         for (std::size_t i = 0; i < n; ++i) x[i] += y[std::size_t(j)] * v[std::size_t(j)][i];

@@ -81,7 +81,7 @@ struct NetworkState {
     int MutExplicit = 0;
     std::vector<MutTerm> MutRows;  // terms of the last assembly (implicit only)
     BandFactor A_LU;
-    RArr1 X_last;                  // 1..NEq, last solution: the next initial guess
+    RArr1 X_last;  // 1..NEq, last solution: the next initial guess
     NetSolverStats Stats;
 
     // --- currents (A), powers (W), voltages (V) -------------------------------------
