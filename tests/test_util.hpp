@@ -62,6 +62,20 @@ inline void write_file(const fs::path& p, const std::string& text) {
     out << text;
 }
 
+// Replaces value number `index` (1-based, comma separated, first line) of a
+// step file.
+inline void set_step_value(const fs::path& file, int index, const std::string& value) {
+    auto lines = read_lines(file);
+    std::string& line = lines.at(0);
+    std::size_t start = 0;
+    for (int i = 1; i < index; ++i) start = line.find(',', start) + 1;
+    std::size_t end = line.find(',', start);
+    line = line.substr(0, start) + " " + value + (end == std::string::npos ? "" : line.substr(end));
+    std::string text;
+    for (const auto& l : lines) text += l + "\n";
+    write_file(file, text);
+}
+
 // The example case as shipped: <root>/Demo/Demo-001/{input,output,Run01}.
 inline fs::path example_root() { return fs::path(VORN_SOURCE_DIR) / "examples" / "VORN_data"; }
 

@@ -83,7 +83,12 @@ void network_solution(Model& m) {
         fill_array(m);
         fill_band_nb(m);
         right_hand_side_check(m);
-        solve_array(m);
+        // The coupling to the other bands within NBMut: unknowns of the
+        // solve (default), or from the previous iterate (MutExplicit = 1).
+        if (m.MutExplicit == 1)
+            solve_array(m);
+        else
+            solve_array_implicit(m);
         currents_powers_calculation(m);
         release_system_matrix(m);
     }

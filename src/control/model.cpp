@@ -116,9 +116,14 @@ void allocate_arrays(Model& m) {
 void deallocate_arrays(Model& m) {
     // Called at the very end of a case: the groups that hold arrays are reset
     // to a fresh state, which releases every array (and clears the case
-    // parameters with them).
+    // parameters with them).  The choice of the network solver is a
+    // run-time option, and its counters are read after the case: both stay.
     static_cast<InputState&>(m) = InputState{};
+    const int mut_explicit = m.MutExplicit;
+    const NetSolverStats stats = m.Stats;
     static_cast<NetworkState&>(m) = NetworkState{};
+    m.MutExplicit = mut_explicit;
+    m.Stats = stats;
     static_cast<FieldState&>(m) = FieldState{};
     static_cast<ThermalState&>(m) = ThermalState{};
     static_cast<OutputState&>(m) = OutputState{};

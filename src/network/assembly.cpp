@@ -251,10 +251,12 @@ BandRows finite_band(Model& m, int j) {
 
 }  // namespace
 
-// Clears the matrix, right-hand side included, and pins band 1: no contact
-// currents, the section currents imposed by CSB1.
+// Clears the matrix, right-hand side included, and the recorded couplings
+// to other bands, and pins band 1: no contact currents, the section currents
+// imposed by CSB1.
 void fill_band_1(Model& m) {
     m.A.fill(0.0);
+    m.MutRows.clear();
     BandRows w = finite_band(m, 1);
     for (int k = 1; k <= m.NS - 1; ++k) w.pin(w.cc(k), m.One, 0.0);
     for (int k = 1; k <= 2 * m.NS; ++k) w.pin(w.ca(k), m.One, 0.0);

@@ -192,11 +192,13 @@ void mutual_ind_array_calculation(Model& m) {
 }
 
 // Row NRow of the banded matrix (finite cable) gets the inductive voltage of
-// section i1 of band NB1 with sign NFac: the own band implicitly (matrix
-// columns and Cs_prev on the right-hand side), the bands within NBMut
-// explicitly from the present iterate.  NColOff shifts the own-band columns
-// to row NRow: NCol = NColOff + NBw + 3NS-2 + s is the band-storage column of
-// Cs(NB1, s).
+// section i1 of band NB1 with sign NFac.  The own band is implicit (matrix
+// columns, and Cs_prev on the right-hand side).  The bands within NBMut are
+// either explicit from the present iterate (MutExplicit = 1) or unknowns of
+// the same solve: their Cs_prev terms go to the right-hand side and the
+// term is recorded in MutRows for the operator of solve_array_implicit.
+// NColOff shifts the own-band columns to row NRow: NCol = NColOff + NBw +
+// 3NS-2 + s is the band-storage column of Cs(NB1, s).
 void inductance(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {
     const double dt = m.dt;
     double own = 0.0;  // sum of RMut * Cs_prev over the own band, V s
@@ -210,15 +212,23 @@ void inductance(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {
     }
     m.A(NRow, m.NCa) += NFac * own / dt;
 
-    double other = 0.0;  // sum of RMut * (Cs_prev - Cs) over the other bands
     const int NB2_lo = std::max(1, NB1 - m.NBMut);
     const int NB2_hi = std::min(m.NB, NB1 + m.NBMut);
+    if (NB2_lo == NB2_hi) return;  // no other band in reach
+    const bool expl = m.MutExplicit == 1;
+    double other = 0.0;  // sum of RMut * (Cs_prev - Cs) (explicit) or RMut * Cs_prev
     for (int NB2 = NB2_lo; NB2 <= NB2_hi; ++NB2) {
         if (NB2 == NB1) continue;
         for (int s = 2; s <= m.NS_2m1; ++s)
-            other += m.RMut(i1, NB2 - NB1, s) * (m.Cs_prev(NB2, s) - m.Cs(NB2, s));
+            other += m.RMut(i1, NB2 - NB1, s) *
+                     (expl ? m.Cs_prev(NB2, s) - m.Cs(NB2, s) : m.Cs_prev(NB2, s));
     }
-    m.A(NRow, m.NCa) += NFac * other_band_weight(m) * other / dt;
+    if (expl) {
+        m.A(NRow, m.NCa) += NFac * other_band_weight(m) * other / dt;
+    } else {
+        m.A(NRow, m.NCa) += NFac * other / dt;
+        m.MutRows.push_back({NRow, NB1, i1, NFac});
+    }
 }
 
 // Row NRow of the full matrix of the infinitely long cable (one band):

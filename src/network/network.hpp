@@ -52,6 +52,18 @@ void fill_array(Model& m);
 void fill_band_nb(Model& m);
 void fill_infinit_array(Model& m, int band);
 void solve_array(Model& m);
+// The same system with the coupling to the other bands within NBMut as
+// unknowns (recorded in MutRows by the assembly): restarted GMRES, the
+// factorisation of the banded part as preconditioner, reused while that
+// part is unchanged.  Leaves A(g, 1) = variable g like solve_array.
+void solve_array_implicit(Model& m);
+// Preconditioned residual max|P^-1 (b - A x)| (A) of x (1..NEq) in the
+// implicit system: P the banded part, A with the other-band coupling.
+double implicit_residual(Model& m, const RArr1& x);
+// Spectral radius of the error propagation e <- -P^-1 N e of the explicit
+// scheme (N the coupling to the other bands), by power iteration on the
+// assembled implicit system.
+double explicit_spectral_radius(Model& m, int iterations);
 void solve_infinit_array(Model& m);
 void check_zero_columns(Model& m);
 void currents_powers_calculation(Model& m);

@@ -7,9 +7,39 @@
 // crossing contact k 1..NS-1 on band boundaries 1..NB+1.
 #pragma once
 
+#include <vector>
+
 #include "support/oarray.hpp"
 
 namespace vorn {
+
+// One inductive term of the banded system whose coupling to the other bands
+// within NBMut is solved implicitly: row NRow holds the voltage of section
+// i1 of band NB1 with sign NFac (recorded by `inductance`).
+struct MutTerm {
+    int NRow, NB1, i1, NFac;
+};
+
+// Work of the implicit solutions of one process.
+struct NetSolverStats {
+    int NrFactor = 0;      // factorisations made
+    int NrSolve = 0;       // implicit solutions made
+    long NrKrylov = 0;     // GMRES iterations over all of them
+    int NrKrylovLast = 0;  // GMRES iterations of the last solution
+    double ResNet = 0;     // its preconditioned residual, max norm (A)
+};
+
+// Factorisation of the banded part of the network system (implicit_solve.cpp),
+// reused while the matrix it came from is unchanged: same resistances, time
+// step, unit coefficient and band width.
+struct BandFactor {
+    RArr2 LU;          // NEq x NCa-1: U from column NBw on, multipliers left of it
+    IArr1 Lfirst, Ulast;  // per row: first multiplier column, last U column
+    RArr2 Rs, Ra, Rc;  // resistances it was made with, Ohm
+    double dt = 0, One = 0;
+    int NCa = 0, NEq = 0, inductive = 0;
+    int valid = 0;
+};
 
 struct NetworkState {
     // --- geometry (m) ---------------------------------------------------------
@@ -55,6 +85,15 @@ struct NetworkState {
     RArr1 A_nca;  // 1..NEq, last right-hand side
     RArr1 CSB1, CSB2;  // s, boundary section currents (A)
     RArr1 CWB1, CWB2;  // wire, end currents (A)
+
+    // --- solution of the coupling to the other bands within NBMut -------------------
+    // 0: implicit (banded factorisation as preconditioner of restarted GMRES
+    // over the whole system); 1: explicit, from the previous iterate.
+    int MutExplicit = 0;
+    std::vector<MutTerm> MutRows;  // terms of the last assembly (implicit only)
+    BandFactor A_LU;
+    RArr1 X_last;  // 1..NEq, last solution: the next initial guess
+    NetSolverStats Stats;
 
     // --- currents (A), powers (W), voltages (V) -------------------------------------
     RArr2 Ca, Pa, CaInf, PaInf;  // 1..NB x 1..2NS

@@ -31,16 +31,7 @@ protected:
     // Replaces value number `index` (1-based, comma separated, first line)
     // of a step file.
     void set_value(const std::string& name, int index, const std::string& value) const {
-        auto lines = read_lines(input(name));
-        std::string& line = lines.at(0);
-        std::size_t start = 0;
-        for (int i = 1; i < index; ++i) start = line.find(',', start) + 1;
-        std::size_t end = line.find(',', start);
-        line = line.substr(0, start) + " " + value +
-               (end == std::string::npos ? "" : line.substr(end));
-        std::string text;
-        for (const auto& l : lines) text += l + "\n";
-        set_input(name, text);
+        set_step_value(input(name), index, value);
     }
     ExeResult run() const { return run_vorn_exe(tmp.path(), kAnswers); }
 

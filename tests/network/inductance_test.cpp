@@ -268,6 +268,7 @@ protected:
             }
         m.dt = 2e-3;
         m.F_SolAcc = 0.25;
+        m.MutExplicit = 1;  // the explicit scheme unless a test says otherwise
         m.NBw = 7 * 8 - 1;
         set_nca(16 * 8 - 6);
     }
@@ -332,6 +333,32 @@ TEST_F(InductanceMatrix, OtherBandsWeight) {
     inductance(m, 2 * 37 - row, row, 3, 2, 1);
     const double rhs = (own_sum(3, 2) + other_sum(3, 2)) / m.dt;
     EXPECT_NEAR(m.A(row, m.NCa), rhs, 1e-12 * std::abs(rhs));
+}
+
+// Implicit coupling: the other bands' Cs_prev at full weight on the
+// right-hand side, whatever the iteration, the present iterate nowhere, and
+// the row recorded for the solver's operator; not recorded without a band
+// in reach.
+TEST_F(InductanceMatrix, ImplicitCouplingRecordsTheRow) {
+    m.MutExplicit = 0;
+    const int row = cs_var(3, 5);
+    m.NrItRs = 0;
+    m.Cs.fill(1e6);  // must not matter
+    inductance(m, 2 * 37 - row, row, 3, 5, -1);
+    double prev = 0;
+    for (int b2 : {2, 4})
+        for (int s = 2; s <= 15; ++s) prev += m.RMut(5, b2 - 3, s) * m.Cs_prev(b2, s);
+    const double rhs = -(own_sum(3, 5) + prev) / m.dt;
+    EXPECT_NEAR(m.A(row, m.NCa), rhs, 1e-12 * std::abs(rhs));
+    ASSERT_EQ(m.MutRows.size(), 1u);
+    EXPECT_EQ(m.MutRows[0].NRow, row);
+    EXPECT_EQ(m.MutRows[0].NB1, 3);
+    EXPECT_EQ(m.MutRows[0].i1, 5);
+    EXPECT_EQ(m.MutRows[0].NFac, -1);
+
+    m.NBMut = 0;
+    inductance(m, 2 * 37 - row, row, 3, 5, 1);
+    EXPECT_EQ(m.MutRows.size(), 1u);
 }
 
 TEST_F(InductanceMatrix, ColumnOutsideBandIsReportedAndSkipped) {

@@ -1,0 +1,347 @@
+// Implicit solution of the finite cable's network system: the inductive
+// coupling of each section to the sections of the other bands within NBMut
+// is part of the unknowns' operator instead of a right-hand-side term from
+// the previous iterate.
+//
+// The system is A x = b with A = P + N: P the banded matrix exactly as the
+// assembly stores it (resistive terms, node and current-sum rows, the
+// inductances within a band), N the coupling to the other bands, applied
+// without storing it from the terms recorded in MutRows:
+//   (N x)(NRow) = NFac/dt * sum_{NB2 != NB1, |NB2-NB1| <= NBMut}
+//                 sum_s RMut(i1, NB2-NB1, s) * x(Cs(NB2, s)).
+// It is solved by restarted GMRES on the left-preconditioned system
+// P^-1 A x = P^-1 b.  The preconditioned residual P^-1 (b - A x) is a vector
+// of currents (A): the correction the banded elimination would still make.
+// The solve stops when its max norm is at most kTolCsAcc * CsAcc (or the
+// rounding floor kTolRel * |P^-1 b|).
+//
+// The LU factorisation of P (the elimination of solve_array, multipliers
+// kept) is redone only when resistances, time step, unit coefficient or band
+// width change; with constant resistivity and a constant time step it is
+// made once for many solutions.
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "control/messages.hpp"
+#include "network/band_system.hpp"
+#include "network/network.hpp"
+#include "support/stop.hpp"
+
+namespace vorn {
+
+namespace {
+
+// Residual tolerance relative to CsAcc (A), and the rounding floor relative
+// to the size of the preconditioned right-hand side.
+constexpr double kTolCsAcc = 1e-3;
+constexpr double kTolRel = 1e-13;
+// GMRES aims below the tolerance by this factor, so that the closing step
+// of solve_array_implicit (which may grow the residual by the explicit
+// scheme's error propagation) stays within it.
+constexpr double kTolGmres = 0.1;
+// Krylov vectors per restart cycle, and GMRES iterations per solution.
+constexpr int kRestart = 40;
+constexpr int kMaxKrylov = 1000;
+
+using Vec = std::vector<double>;  // index g-1 for variable g = 1..Nt
+
+bool same(const RArr2& a, const RArr2& b) {
+    return a.size() == b.size() && std::equal(a.data(), a.data() + a.size(), b.data());
+}
+
+bool factor_current(const Model& m) {
+    const BandFactor& f = m.A_LU;
+    return f.valid == 1 && f.NCa == m.NCa && f.NEq == m.NEq && f.dt == m.dt && f.One == m.One &&
+           f.inductive == (m.NTS >= 1 ? 1 : 0) && same(f.Rs, m.Rs) && same(f.Ra, m.Ra) &&
+           same(f.Rc, m.Rc);
+}
+
+// LU factorisation of the band columns 1..NCa-1 of the assembled matrix.
+void factorise(Model& m) {
+    BandFactor& f = m.A_LU;
+    const int Nt = m.NEq, nband = m.NCa - 1;
+    f.LU.allocate(1, Nt, 1, nband, 0.0);
+    for (int i = 1; i <= Nt; ++i) std::copy_n(m.A.row(i), nband, f.LU.row(i));
+    band_eliminate(f.LU.data(), std::size_t(nband), Nt, m.NBw, nband, true);
+    // The rows are sparse within the band: keep the extent of their nonzero
+    // multipliers and U entries for the substitutions.
+    const int W = m.NBw;
+    f.Lfirst.allocate(1, Nt, W);
+    f.Ulast.allocate(1, Nt, W);
+    for (int i = 1; i <= Nt; ++i) {
+        const double* ri = f.LU.row(i);
+        int c = 1;
+        while (c < W && ri[c - 1] == 0.0) ++c;
+        f.Lfirst(i) = c;
+        c = nband;
+        while (c > W && ri[c - 1] == 0.0) --c;
+        f.Ulast(i) = c;
+    }
+    f.Rs = m.Rs;
+    f.Ra = m.Ra;
+    f.Rc = m.Rc;
+    f.dt = m.dt;
+    f.One = m.One;
+    f.NCa = m.NCa;
+    f.NEq = m.NEq;
+    f.inductive = m.NTS >= 1 ? 1 : 0;
+    f.valid = 1;
+    m.Stats.NrFactor = m.Stats.NrFactor + 1;
+}
+
+// z = P^-1 r with the factorisation (forward with the multipliers, then
+// back substitution).
+void precondition(const Model& m, const Vec& r, Vec& z) {
+    const BandFactor& f = m.A_LU;
+    const int Nt = m.NEq, W = m.NBw;
+    for (int i = 1; i <= Nt; ++i) {  // column c of row i multiplies variable i+c-W
+        const double* ri = f.LU.row(i);
+        double sum = r[std::size_t(i - 1)];
+        for (int c = std::max(f.Lfirst(i), W - i + 1); c <= W - 1; ++c)
+            sum -= ri[c - 1] * z[std::size_t(i + c - W - 1)];
+        z[std::size_t(i - 1)] = sum;
+    }
+    for (int i = Nt; i >= 1; --i) {
+        const double* ri = f.LU.row(i);
+        const int cmax = std::min(f.Ulast(i), Nt - i + W);
+        double sum = z[std::size_t(i - 1)];
+        for (int c = W + 1; c <= cmax; ++c) sum -= ri[c - 1] * z[std::size_t(i + c - W - 1)];
+        z[std::size_t(i - 1)] = sum / ri[W - 1];
+    }
+}
+
+// y = N x: the coupling of each recorded section voltage to the sections of
+// the other bands within NBMut.  V(b, s1) is that coupling flux for section
+// s1 of band b (V s per A of x), formed once per band and section.
+void off_band_product(const Model& m, const Vec& x, Vec& y) {
+    std::fill(y.begin(), y.end(), 0.0);
+    if (m.MutRows.empty()) return;
+    const int ns = 2 * m.NS - 2;
+    RArr2 V(1, m.NB, 2, m.NS_2m1, 0.0);
+    RArr2 done(1, m.NB, 2, m.NS_2m1, 0.0);
+    for (const MutTerm& t : m.MutRows) {
+        if (done(t.NB1, t.i1) == 0.0) {
+            double sum = 0.0;
+            const int lo = std::max(1, t.NB1 - m.NBMut), hi = std::min(m.NB, t.NB1 + m.NBMut);
+            for (int NB2 = lo; NB2 <= hi; ++NB2) {
+                if (NB2 == t.NB1) continue;
+                const double* rmut = &m.RMut(t.i1, NB2 - t.NB1, 2);
+                const double* xs = &x[std::size_t(var_cs(m, NB2, 2) - 1)];
+                for (int n = 0; n < ns; ++n) sum += rmut[n] * xs[n];
+            }
+            V(t.NB1, t.i1) = sum;
+            done(t.NB1, t.i1) = 1.0;
+        }
+        y[std::size_t(t.NRow - 1)] += t.NFac * V(t.NB1, t.i1) / m.dt;
+    }
+}
+
+// The nonzeros of the assembled band columns, row by row (variable
+// numbers 1..Nt): the band is mostly empty, and the products are many.
+struct System {
+    const Model& m;
+    std::vector<int> start, var;
+    std::vector<double> val;
+};
+
+System band_nonzeros(const Model& m) {
+    System sys{m, {}, {}, {}};
+    const int Nt = m.NEq, W = m.NBw, nband = m.NCa - 1;
+    sys.start.reserve(std::size_t(Nt) + 1);
+    for (int i = 1; i <= Nt; ++i) {
+        sys.start.push_back(int(sys.var.size()));
+        const double* ai = m.A.row(i);
+        for (int c = std::max(1, W - i + 1); c <= std::min(nband, Nt - i + W); ++c)
+            if (ai[c - 1] != 0.0) {
+                sys.var.push_back(i + c - W);
+                sys.val.push_back(ai[c - 1]);
+            }
+    }
+    sys.start.push_back(int(sys.var.size()));
+    return sys;
+}
+
+// y = A x = P x + N x with P the assembled band columns.
+void apply_system(const System& sys, const Vec& x, Vec& y) {
+    off_band_product(sys.m, x, y);
+    const std::size_t Nt = y.size();
+    for (std::size_t i = 0; i < Nt; ++i) {
+        double sum = 0.0;
+        for (int k = sys.start[i]; k < sys.start[i + 1]; ++k)
+            sum += sys.val[std::size_t(k)] * x[std::size_t(sys.var[std::size_t(k)] - 1)];
+        y[i] += sum;
+    }
+}
+
+// z = P^-1 (b - A x); returns max |z|.
+double preconditioned_residual(const System& sys, const Vec& x, Vec& z) {
+    const Model& m = sys.m;
+    const int Nt = m.NEq;
+    Vec r(static_cast<std::size_t>(Nt));
+    apply_system(sys, x, r);
+    for (int i = 1; i <= Nt; ++i) r[std::size_t(i - 1)] = m.A(i, m.NCa) - r[std::size_t(i - 1)];
+    precondition(m, r, z);
+    double worst = 0.0;
+    for (double v : z) worst = std::isnan(v) ? v : std::max(worst, std::abs(v));
+    return worst;
+}
+
+double norm2(const Vec& v) {
+    double s = 0.0;
+    for (double e : v) s += e * e;
+    return std::sqrt(s);
+}
+
+// One restart cycle of GMRES from x with the preconditioned residual r0
+// (2-norm beta); x is updated.  Returns the iterations made; stops early when
+// the residual estimate falls to tol.
+int gmres_cycle(const System& sys, Vec& x, const Vec& r0, double beta, double tol, int budget) {
+    const std::size_t n = x.size();
+    const int mk = std::min(kRestart, budget);
+    std::vector<Vec> v(std::size_t(mk + 1), Vec(n));
+    std::vector<Vec> h(std::size_t(mk + 1), Vec(std::size_t(mk), 0.0));  // h[row][col]
+    Vec cs(static_cast<std::size_t>(mk)), sn(static_cast<std::size_t>(mk)),
+        g(std::size_t(mk + 1), 0.0);
+    for (std::size_t i = 0; i < n; ++i) v[0][i] = r0[i] / beta;
+    g[0] = beta;
+    Vec w(n), aw(n);
+    int k = 0;
+    while (k < mk) {
+        apply_system(sys, v[std::size_t(k)], aw);
+        precondition(sys.m, aw, w);
+        for (int j = 0; j <= k; ++j) {  // modified Gram-Schmidt
+            double d = 0.0;
+            for (std::size_t i = 0; i < n; ++i) d += w[i] * v[std::size_t(j)][i];
+            h[std::size_t(j)][std::size_t(k)] = d;
+            for (std::size_t i = 0; i < n; ++i) w[i] -= d * v[std::size_t(j)][i];
+        }
+        const double hn = norm2(w);
+        h[std::size_t(k + 1)][std::size_t(k)] = hn;
+        if (hn > 0.0)
+            for (std::size_t i = 0; i < n; ++i) v[std::size_t(k + 1)][i] = w[i] / hn;
+        for (int j = 0; j < k; ++j) {  // earlier rotations on the new column
+            double& a = h[std::size_t(j)][std::size_t(k)];
+            double& b = h[std::size_t(j + 1)][std::size_t(k)];
+            const double t = cs[std::size_t(j)] * a + sn[std::size_t(j)] * b;
+            b = -sn[std::size_t(j)] * a + cs[std::size_t(j)] * b;
+            a = t;
+        }
+        double& a = h[std::size_t(k)][std::size_t(k)];
+        double& b = h[std::size_t(k + 1)][std::size_t(k)];
+        const double rr = std::hypot(a, b);
+        cs[std::size_t(k)] = rr > 0.0 ? a / rr : 1.0;
+        sn[std::size_t(k)] = rr > 0.0 ? b / rr : 0.0;
+        a = rr;
+        b = 0.0;
+        g[std::size_t(k + 1)] = -sn[std::size_t(k)] * g[std::size_t(k)];
+        g[std::size_t(k)] = cs[std::size_t(k)] * g[std::size_t(k)];
+        ++k;
+        if (!(std::abs(g[std::size_t(k)]) > tol) || hn == 0.0) break;
+    }
+    Vec y(std::size_t(k), 0.0);  // back substitution of the k x k triangle
+    for (int i = k - 1; i >= 0; --i) {
+        double s = g[std::size_t(i)];
+        for (int j = i + 1; j < k; ++j) s -= h[std::size_t(i)][std::size_t(j)] * y[std::size_t(j)];
+        y[std::size_t(i)] =
+            h[std::size_t(i)][std::size_t(i)] != 0.0 ? s / h[std::size_t(i)][std::size_t(i)] : 0.0;
+    }
+    for (int j = 0; j < k; ++j)
+        for (std::size_t i = 0; i < n; ++i) x[i] += y[std::size_t(j)] * v[std::size_t(j)][i];
+    return k;
+}
+
+// Initial guess: the last solution when it has the present size (the
+// previous iterate of this step, or the previous step's currents), else 0.
+Vec initial_guess(const Model& m) {
+    Vec x(std::size_t(m.NEq), 0.0);
+    if (m.X_last.allocated() && m.X_last.lo() == 1 && m.X_last.hi() == m.NEq)
+        std::copy_n(m.X_last.data(), m.NEq, x.begin());
+    return x;
+}
+
+void report_unconverged(Model& m, double res, double tol, int its) {
+    msg_fmt(m, "(A,ES11.3,A,ES11.3,A,I6,A)",
+            {"Network solution: residual ", res, " A above the tolerance ", tol, " A after ", its,
+             " GMRES iterations"});
+}
+
+}  // namespace
+
+void solve_array_implicit(Model& m) {
+    const int Nt = m.NEq;
+    if (!m.A.allocated() || m.A.hi1() != Nt || m.A.hi2() != m.NCa || Nt != m.NEqB * m.NB)
+        throw FatalError("internal error: system matrix does not match NEq x NCa");
+    if (!factor_current(m)) factorise(m);
+
+    Vec b(static_cast<std::size_t>(Nt)), pb(static_cast<std::size_t>(Nt));
+    for (int i = 1; i <= Nt; ++i) b[std::size_t(i - 1)] = m.A(i, m.NCa);
+    precondition(m, b, pb);
+    const double tol = std::max(kTolCsAcc * m.CsAcc, kTolRel * norm2(pb));
+
+    const System sys = band_nonzeros(m);
+    Vec x = initial_guess(m), z(static_cast<std::size_t>(Nt));
+    int its = 0;
+    double res = preconditioned_residual(sys, x, z);
+    double tol_gmres = kTolGmres * tol;
+    for (;;) {
+        while (res > tol_gmres && its < kMaxKrylov) {
+            its += gmres_cycle(sys, x, z, norm2(z), tol_gmres, kMaxKrylov - its);
+            res = preconditioned_residual(sys, x, z);
+        }
+        // Closing step with the banded part alone: x += P^-1 (b - A x) leaves
+        // the residual -N P^-1 (b - A x), which is zero in every row without
+        // inductive coupling, so node and current-sum equations hold to
+        // rounding; the voltage rows keep a residual of the order of the
+        // previous one.
+        for (std::size_t i = 0; i < x.size(); ++i) x[i] += z[i];
+        res = preconditioned_residual(sys, x, z);
+        if (!(res > tol) || its >= kMaxKrylov) break;
+        tol_gmres *= kTolGmres;
+    }
+    m.Stats.NrSolve = m.Stats.NrSolve + 1;
+    m.Stats.NrKrylov += its;
+    m.Stats.NrKrylovLast = its;
+    m.Stats.ResNet = res;
+    if (!(res <= tol)) report_unconverged(m, res, tol, its);
+
+    m.X_last.allocate(1, Nt, 0.0);
+    std::copy(x.begin(), x.end(), m.X_last.data());
+    for (int g = 1; g <= Nt; ++g) m.A(g, 1) = x[std::size_t(g - 1)];
+}
+
+double implicit_residual(Model& m, const RArr1& x) {
+    if (!factor_current(m)) factorise(m);
+    Vec xv(x.data(), x.data() + x.size()), z(xv.size());
+    return preconditioned_residual(band_nonzeros(m), xv, z);
+}
+
+double explicit_spectral_radius(Model& m, int iterations) {
+    if (!factor_current(m)) factorise(m);
+    const std::size_t n = std::size_t(m.NEq);
+    std::mt19937_64 gen(12345u);
+    std::uniform_real_distribution<double> uni(-1.0, 1.0);
+    Vec e(n), ne(n);
+    for (double& v : e) v = uni(gen);
+    // Growth factors of the last half of the iterations, averaged in the
+    // logarithm: a complex pair of dominant eigenvalues makes single
+    // factors oscillate.
+    double log_sum = 0.0;
+    int counted = 0;
+    for (int k = 1; k <= iterations; ++k) {
+        const double before = norm2(e);
+        off_band_product(m, e, ne);
+        precondition(m, ne, e);
+        const double after = norm2(e);
+        if (!(after > 0.0)) return 0.0;
+        if (2 * k > iterations) {
+            log_sum += std::log(after / before);
+            ++counted;
+        }
+        for (double& v : e) v /= after;
+    }
+    return counted > 0 ? std::exp(log_sum / counted) : 0.0;
+}
+
+}  // namespace vorn
