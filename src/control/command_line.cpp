@@ -40,6 +40,9 @@ void declare_options(CLI::App& app, RunOptions& o) {
     app.add_option("--root", o.root_dir, "root directory of the cases (default " VORN_ROOT_DIR ")")
         ->type_name("DIR");
     app.add_flag("--create", o.create, "create the case's missing output/ and RunNN/");
+    app.add_flag("--explicit-mutual", o.explicit_mutual,
+                 "take the inductive coupling to other bands from the previous iteration "
+                 "(the older scheme; fails at short time steps)");
     app.add_flag("--fresh", o.fresh,
                  "first remove the results (*.dat) of earlier runs from RunNN/");
 }

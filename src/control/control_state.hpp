@@ -25,6 +25,7 @@ struct RunOptions {
     std::string root_dir;  // --root DIR; empty: the build-time root VORN_ROOT_DIR
     bool create = false;   // --create: make the missing output/ and RunNN/ directories
     bool fresh = false;    // --fresh: remove the results of earlier runs from RunNN/
+    bool explicit_mutual = false;  // --explicit-mutual: other bands' coupling from the last iterate
 };
 
 // One kind of diagnostic within the present message period (one time step):

@@ -36,6 +36,7 @@ TEST(CommandLineParse, NoArgumentsMeansTheDialogue) {
     EXPECT_TRUE(p.o.root_dir.empty());
     EXPECT_FALSE(p.o.create);
     EXPECT_FALSE(p.o.fresh);
+    EXPECT_FALSE(p.o.explicit_mutual);
     EXPECT_EQ(p.out + p.err, "");
 }
 
@@ -48,6 +49,7 @@ TEST(CommandLineParse, CaseAndOptionsInAnyOrder) {
     EXPECT_TRUE(p.o.create);
     EXPECT_TRUE(p.o.fresh);
     EXPECT_EQ(parse({"--root=rel/dir"}).o.root_dir, "rel/dir");
+    EXPECT_TRUE(parse({"--explicit-mutual", "Demo", "001"}).o.explicit_mutual);
     // After "--" an argument may begin with a dash.
     const Parsed d = parse({"--", "-odd", "007"});
     EXPECT_EQ(d.status, kRunCase);

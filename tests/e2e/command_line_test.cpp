@@ -99,6 +99,19 @@ TEST_F(CommandLine, CaseArgumentsRunWithoutTheDialogue) {
     EXPECT_EQ(lines.back(), "Simulation finished");
 }
 
+// The older scheme takes the coupling to the other bands from the previous
+// iteration: the same results here, reached in many more iterations.
+TEST_F(CommandLine, ExplicitMutualSelectsTheOlderScheme) {
+    const fs::path conv = case_dir / "Run01" / "VORN_convergency.dat";
+    ASSERT_EQ(run({"Demo", "001"}).status, 0);
+    const auto implicit_lines = read_lines(conv).size();
+    const auto implicit_progress = read_lines(case_dir / "Run01" / "Progress.dat").size();
+    const ExeResult r = run({"--explicit-mutual", "--fresh", "Demo", "001"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_GT(read_lines(conv).size(), 2 * implicit_lines);
+    EXPECT_EQ(read_lines(case_dir / "Run01" / "Progress.dat").size(), implicit_progress);
+}
+
 TEST_F(CommandLine, WithoutArgumentsTheDialogueIsAsBefore) {
     const ExeResult r = run({}, "Demo\n001\n");
     EXPECT_EQ(r.status, 0);
