@@ -10,8 +10,8 @@
 
 namespace vorn::test {
 
-inline void small_cable(Model& m, int NB, int NS = 8) {
-    set_example_parameters(m);
+// The same on the parameters the model already holds.
+inline void small_cable_setup(Model& m, int NB, int NS) {
     m.NB = NB;
     m.NS = NS;
     m.NB2_M = NB;
@@ -22,6 +22,11 @@ inline void small_cable(Model& m, int NB, int NS = 8) {
     m.ICRATw.fill(1.0);
     m.NPOWw.fill(double(m.nPow));
     initialize_2(m);
+}
+
+inline void small_cable(Model& m, int NB, int NS = 8) {
+    set_example_parameters(m);
+    small_cable_setup(m, NB, NS);
 }
 
 }  // namespace vorn::test

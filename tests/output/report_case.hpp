@@ -7,22 +7,14 @@
 #include <string>
 
 #include "network/network.hpp"
+#include "small_cable.hpp"
 #include "test_util.hpp"
 #include "thermal/thermal.hpp"
 
 namespace vorn::test {
 
 inline void build_report_case(Model& m, int NB, int NS, const std::string& output_dir) {
-    m.NB = NB;
-    m.NS = NS;
-    m.NB2_M = NB;
-    set_derived_counts(m);
-    allocate_input_arrays(m);
-    m.ralong.fill(m.RaCon);
-    m.rclong.fill(m.RcCon);
-    m.ICRATw.fill(1.0);
-    m.NPOWw.fill(double(m.nPow));
-    initialize_2(m);
+    small_cable_setup(m, NB, NS);
     position_calculation(m);
     initialize_hf(m);
     strand_specific_data(m);
