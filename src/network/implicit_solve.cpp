@@ -13,7 +13,7 @@
 // P^-1 A x = P^-1 b.  The preconditioned residual P^-1 (b - A x) is a vector
 // of currents (A): the correction the banded elimination would still make.
 // The solve stops when its max norm is at most kTolCsAcc * CsAcc (or the
-// rounding floor kTolRel * |P^-1 b|).
+// rounding floor kTolRel * |x|).
 //
 // The LU factorisation of P (the elimination of solve_array, multipliers
 // kept) is redone only when resistances, time step, unit coefficient or band
@@ -34,7 +34,7 @@ namespace vorn {
 namespace {
 
 // Residual tolerance relative to CsAcc (A), and the rounding floor relative
-// to the size of the preconditioned right-hand side.
+// to the size of the currents.
 constexpr double kTolCsAcc = 1e-3;
 constexpr double kTolRel = 1e-13;
 // GMRES aims below the tolerance by this factor, so that the closing step
@@ -283,7 +283,7 @@ void solve_array_implicit(Model& m) {
     const int Nt = m.NEq;
     if (!m.A.allocated() || m.A.hi1() != Nt || m.A.hi2() != m.NCa || Nt != m.NEqB * m.NB)
         throw FatalError("internal error: system matrix does not match NEq x NCa");
-    Vec b(static_cast<std::size_t>(Nt)), pb(static_cast<std::size_t>(Nt));
+    Vec b(static_cast<std::size_t>(Nt));
     for (int i = 1; i <= Nt; ++i) b[std::size_t(i - 1)] = m.A(i, m.NCa);
     if (factor_current(m) && same_as_last(m, b)) {
         // The same matrix and right-hand side as the last solution (an
@@ -295,13 +295,13 @@ void solve_array_implicit(Model& m) {
     }
     if (!factor_current(m)) factorise(m);
 
-    precondition(m, b, pb);
-    const double tol = std::max(kTolCsAcc * m.CsAcc, kTolRel * norm2(pb));
-
     const System sys = band_nonzeros(m);
     Vec x = initial_guess(m), z(static_cast<std::size_t>(Nt));
     int its = 0;
     double res = preconditioned_residual(sys, x, z);
+    // The rounding floor scales with the currents: those of the initial
+    // guess, or the first correction when the guess is zero.
+    const double tol = std::max(kTolCsAcc * m.CsAcc, kTolRel * std::max(norm2(x), norm2(z)));
     double tol_gmres = kTolGmres * tol;
     for (;;) {
         while (res > tol_gmres && its < kMaxKrylov) {
