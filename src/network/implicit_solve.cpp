@@ -198,6 +198,28 @@ double norm2(const Vec& v) {
     return std::sqrt(s);
 }
 
+// Givens rotations on column k of the Hessenberg matrix h[row][col]: the
+// earlier ones, then a new one that zeroes h[k+1][k], applied to g as well.
+void rotate_column(std::vector<Vec>& h, Vec& cs, Vec& sn, Vec& g, int k) {
+    const auto K = std::size_t(k);
+    for (std::size_t j = 0; j < K; ++j) {
+        double& a = h[j][K];
+        double& b = h[j + 1][K];
+        const double t = cs[j] * a + sn[j] * b;
+        b = -sn[j] * a + cs[j] * b;
+        a = t;
+    }
+    double& a = h[K][K];
+    double& b = h[K + 1][K];
+    const double rr = std::hypot(a, b);
+    cs[K] = rr > 0.0 ? a / rr : 1.0;
+    sn[K] = rr > 0.0 ? b / rr : 0.0;
+    a = rr;
+    b = 0.0;
+    g[K + 1] = -sn[K] * g[K];
+    g[K] = cs[K] * g[K];
+}
+
 // One restart cycle of GMRES from x with the preconditioned residual r0
 // (2-norm beta); x is updated.  Returns the iterations made; stops early when
 // the residual estimate falls to tol.
@@ -226,22 +248,7 @@ int gmres_cycle(const System& sys, Vec& x, const Vec& r0, double beta, double to
         v.emplace_back(n, 0.0);
         if (hn > 0.0)
             for (std::size_t i = 0; i < n; ++i) v[std::size_t(k + 1)][i] = w[i] / hn;
-        for (int j = 0; j < k; ++j) {  // earlier rotations on the new column
-            double& a = h[std::size_t(j)][std::size_t(k)];
-            double& b = h[std::size_t(j + 1)][std::size_t(k)];
-            const double t = cs[std::size_t(j)] * a + sn[std::size_t(j)] * b;
-            b = -sn[std::size_t(j)] * a + cs[std::size_t(j)] * b;
-            a = t;
-        }
-        double& a = h[std::size_t(k)][std::size_t(k)];
-        double& b = h[std::size_t(k + 1)][std::size_t(k)];
-        const double rr = std::hypot(a, b);
-        cs[std::size_t(k)] = rr > 0.0 ? a / rr : 1.0;
-        sn[std::size_t(k)] = rr > 0.0 ? b / rr : 0.0;
-        a = rr;
-        b = 0.0;
-        g[std::size_t(k + 1)] = -sn[std::size_t(k)] * g[std::size_t(k)];
-        g[std::size_t(k)] = cs[std::size_t(k)] * g[std::size_t(k)];
+        rotate_column(h, cs, sn, g, k);
         ++k;
         if (!(std::abs(g[std::size_t(k)]) > tol) || hn == 0.0) break;
     }
@@ -266,9 +273,10 @@ Vec initial_guess(const Model& m) {
     return x;
 }
 
+// The last solution reached its tolerance, for this right-hand side.
 bool same_as_last(const Model& m, const Vec& b) {
     return m.X_last.allocated() && m.B_last.allocated() && m.B_last.hi() == int(b.size()) &&
-           std::equal(b.begin(), b.end(), m.B_last.data());
+           m.Stats.ResNet <= m.Stats.TolNet && std::equal(b.begin(), b.end(), m.B_last.data());
 }
 
 void report_unconverged(Model& m, double res, double tol, int its) {
@@ -322,6 +330,7 @@ void solve_array_implicit(Model& m) {
     m.Stats.NrKrylov += its;
     m.Stats.NrKrylovLast = its;
     m.Stats.ResNet = res;
+    m.Stats.TolNet = tol;
     if (!(res <= tol)) report_unconverged(m, res, tol, its);
 
     m.X_last.allocate(1, Nt, 0.0);

@@ -27,6 +27,7 @@ struct NetSolverStats {
     long NrKrylov = 0;     // GMRES iterations over all of them
     int NrKrylovLast = 0;  // GMRES iterations of the last solution
     double ResNet = 0;     // its preconditioned residual, max norm (A)
+    double TolNet = 0;     // and the tolerance it was to reach (A)
 };
 
 // Factorisation of the banded part of the network system (implicit_solve.cpp),
