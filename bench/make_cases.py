@@ -55,7 +55,8 @@ def main():
     # The 28-strand cable in a long 0.1 T/s ramp, for its coupling time constant.
     make(dest, "Btau", 28, 112, 15.1, 1.9, 1.065, 115.0, 200.0, 4, [(4.0, 0.1, 0.02)])
     # 36 strands, 120 bands, NBMut = 8, 0.1 T/s in 2 ms steps: 20 steps.
-    make(dest, "C2ms", 36, 120, 15.1, 1.5, 0.825, 115.0, 200.0, 8, [(0.04, 0.1, 0.002)])
+    for name, dt in (("C2ms", 0.002), ("C1us", 1e-6), ("C1s", 1.0)):
+        make(dest, name, 36, 120, 15.1, 1.5, 0.825, 115.0, 200.0, 8, [(20 * dt, 0.1, dt)])
 
 
 if __name__ == "__main__":

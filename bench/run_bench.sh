@@ -23,7 +23,7 @@ per_step() {
         "VORN_data/Bench/Bench-$1/Run01/VORN_convergency.dat"
 }
 
-for c in A20ms A2ms A200us A1us B500ms B100ms B10ms B1ms B1us C2ms; do
+for c in A20ms A2ms A200us A1us B500ms B100ms B10ms B1ms B1us C2ms C1us C1s; do
     for mode in implicit explicit; do
         rm -f VORN_data/Bench/Bench-$c/Run01/* VORN_data/Bench/Bench-$c/output/*
         printf '%-7s %-8s ' "$c" "$mode"

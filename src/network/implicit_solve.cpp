@@ -13,7 +13,7 @@
 // P^-1 A x = P^-1 b.  The preconditioned residual P^-1 (b - A x) is a vector
 // of currents (A): the correction the banded elimination would still make.
 // The solve stops when its max norm is at most kTolCsAcc * CsAcc (or the
-// rounding floor kTolRel * |P^-1 b|).
+// rounding floor kTolRel * |x|).
 //
 // The LU factorisation of P (the elimination of solve_array, multipliers
 // kept) is redone only when resistances, time step, unit coefficient or band
@@ -34,7 +34,7 @@ namespace vorn {
 namespace {
 
 // Residual tolerance relative to CsAcc (A), and the rounding floor relative
-// to the size of the preconditioned right-hand side.
+// to the size of the currents.
 constexpr double kTolCsAcc = 1e-3;
 constexpr double kTolRel = 1e-13;
 // GMRES aims below the tolerance by this factor, so that the closing step
@@ -65,20 +65,26 @@ void factorise(Model& m) {
     f.LU.allocate(1, Nt, 1, nband, 0.0);
     for (int i = 1; i <= Nt; ++i) std::copy_n(m.A.row(i), nband, f.LU.row(i));
     band_eliminate(f.LU.data(), std::size_t(nband), Nt, m.NBw, nband, true);
-    // The rows are sparse within the band: keep the extent of their nonzero
-    // multipliers and U entries for the substitutions.
+    // The rows are sparse within the band: the substitutions run over the
+    // nonzeros only.
     const int W = m.NBw;
-    f.Lfirst.allocate(1, Nt, W);
-    f.Ulast.allocate(1, Nt, W);
+    for (auto* v : {&f.Lstart, &f.Lvar, &f.Ustart, &f.Uvar}) v->clear();
+    for (auto* v : {&f.Lval, &f.Uval, &f.Udiag}) v->clear();
     for (int i = 1; i <= Nt; ++i) {
         const double* ri = f.LU.row(i);
-        int c = 1;
-        while (c < W && ri[c - 1] == 0.0) ++c;
-        f.Lfirst(i) = c;
-        c = nband;
-        while (c > W && ri[c - 1] == 0.0) --c;
-        f.Ulast(i) = c;
+        f.Lstart.push_back(int(f.Lvar.size()));
+        f.Ustart.push_back(int(f.Uvar.size()));
+        for (int c = std::max(1, W - i + 1); c <= std::min(nband, Nt - i + W); ++c) {
+            if (ri[c - 1] == 0.0 || c == W) continue;
+            auto& var = c < W ? f.Lvar : f.Uvar;
+            auto& val = c < W ? f.Lval : f.Uval;
+            var.push_back(i + c - W);
+            val.push_back(ri[c - 1]);
+        }
+        f.Udiag.push_back(ri[W - 1]);
     }
+    f.Lstart.push_back(int(f.Lvar.size()));
+    f.Ustart.push_back(int(f.Uvar.size()));
     f.Rs = m.Rs;
     f.Ra = m.Ra;
     f.Rc = m.Rc;
@@ -95,20 +101,18 @@ void factorise(Model& m) {
 // back substitution).
 void precondition(const Model& m, const Vec& r, Vec& z) {
     const BandFactor& f = m.A_LU;
-    const int Nt = m.NEq, W = m.NBw;
-    for (int i = 1; i <= Nt; ++i) {  // column c of row i multiplies variable i+c-W
-        const double* ri = f.LU.row(i);
-        double sum = r[std::size_t(i - 1)];
-        for (int c = std::max(f.Lfirst(i), W - i + 1); c <= W - 1; ++c)
-            sum -= ri[c - 1] * z[std::size_t(i + c - W - 1)];
-        z[std::size_t(i - 1)] = sum;
+    const std::size_t Nt = r.size();
+    for (std::size_t i = 0; i < Nt; ++i) {
+        double sum = r[i];
+        for (int k = f.Lstart[i]; k < f.Lstart[i + 1]; ++k)
+            sum -= f.Lval[std::size_t(k)] * z[std::size_t(f.Lvar[std::size_t(k)] - 1)];
+        z[i] = sum;
     }
-    for (int i = Nt; i >= 1; --i) {
-        const double* ri = f.LU.row(i);
-        const int cmax = std::min(f.Ulast(i), Nt - i + W);
-        double sum = z[std::size_t(i - 1)];
-        for (int c = W + 1; c <= cmax; ++c) sum -= ri[c - 1] * z[std::size_t(i + c - W - 1)];
-        z[std::size_t(i - 1)] = sum / ri[W - 1];
+    for (std::size_t i = Nt; i-- > 0;) {
+        double sum = z[i];
+        for (int k = f.Ustart[i]; k < f.Ustart[i + 1]; ++k)
+            sum -= f.Uval[std::size_t(k)] * z[std::size_t(f.Uvar[std::size_t(k)] - 1)];
+        z[i] = sum / f.Udiag[i];
     }
 }
 
@@ -194,13 +198,35 @@ double norm2(const Vec& v) {
     return std::sqrt(s);
 }
 
+// Givens rotations on column k of the Hessenberg matrix h[row][col]: the
+// earlier ones, then a new one that zeroes h[k+1][k], applied to g as well.
+void rotate_column(std::vector<Vec>& h, Vec& cs, Vec& sn, Vec& g, int k) {
+    const auto K = std::size_t(k);
+    for (std::size_t j = 0; j < K; ++j) {
+        double& a = h[j][K];
+        double& b = h[j + 1][K];
+        const double t = cs[j] * a + sn[j] * b;
+        b = -sn[j] * a + cs[j] * b;
+        a = t;
+    }
+    double& a = h[K][K];
+    double& b = h[K + 1][K];
+    const double rr = std::hypot(a, b);
+    cs[K] = rr > 0.0 ? a / rr : 1.0;
+    sn[K] = rr > 0.0 ? b / rr : 0.0;
+    a = rr;
+    b = 0.0;
+    g[K + 1] = -sn[K] * g[K];
+    g[K] = cs[K] * g[K];
+}
+
 // One restart cycle of GMRES from x with the preconditioned residual r0
 // (2-norm beta); x is updated.  Returns the iterations made; stops early when
 // the residual estimate falls to tol.
 int gmres_cycle(const System& sys, Vec& x, const Vec& r0, double beta, double tol, int budget) {
     const std::size_t n = x.size();
     const int mk = std::min(kRestart, budget);
-    std::vector<Vec> v(std::size_t(mk + 1), Vec(n));
+    std::vector<Vec> v(1, Vec(n));  // Krylov vectors, made as needed
     std::vector<Vec> h(std::size_t(mk + 1), Vec(std::size_t(mk), 0.0));  // h[row][col]
     Vec cs(static_cast<std::size_t>(mk)), sn(static_cast<std::size_t>(mk)),
         g(std::size_t(mk + 1), 0.0);
@@ -219,24 +245,10 @@ int gmres_cycle(const System& sys, Vec& x, const Vec& r0, double beta, double to
         }
         const double hn = norm2(w);
         h[std::size_t(k + 1)][std::size_t(k)] = hn;
+        v.emplace_back(n, 0.0);
         if (hn > 0.0)
             for (std::size_t i = 0; i < n; ++i) v[std::size_t(k + 1)][i] = w[i] / hn;
-        for (int j = 0; j < k; ++j) {  // earlier rotations on the new column
-            double& a = h[std::size_t(j)][std::size_t(k)];
-            double& b = h[std::size_t(j + 1)][std::size_t(k)];
-            const double t = cs[std::size_t(j)] * a + sn[std::size_t(j)] * b;
-            b = -sn[std::size_t(j)] * a + cs[std::size_t(j)] * b;
-            a = t;
-        }
-        double& a = h[std::size_t(k)][std::size_t(k)];
-        double& b = h[std::size_t(k + 1)][std::size_t(k)];
-        const double rr = std::hypot(a, b);
-        cs[std::size_t(k)] = rr > 0.0 ? a / rr : 1.0;
-        sn[std::size_t(k)] = rr > 0.0 ? b / rr : 0.0;
-        a = rr;
-        b = 0.0;
-        g[std::size_t(k + 1)] = -sn[std::size_t(k)] * g[std::size_t(k)];
-        g[std::size_t(k)] = cs[std::size_t(k)] * g[std::size_t(k)];
+        rotate_column(h, cs, sn, g, k);
         ++k;
         if (!(std::abs(g[std::size_t(k)]) > tol) || hn == 0.0) break;
     }
@@ -261,6 +273,12 @@ Vec initial_guess(const Model& m) {
     return x;
 }
 
+// The last solution reached its tolerance, for this right-hand side.
+bool same_as_last(const Model& m, const Vec& b) {
+    return m.X_last.allocated() && m.B_last.allocated() && m.B_last.hi() == int(b.size()) &&
+           m.Stats.ResNet <= m.Stats.TolNet && std::equal(b.begin(), b.end(), m.B_last.data());
+}
+
 void report_unconverged(Model& m, double res, double tol, int its) {
     msg_fmt(m, "(A,ES11.3,A,ES11.3,A,I6,A)",
             {"Network solution: residual ", res, " A above the tolerance ", tol, " A after ", its,
@@ -273,17 +291,25 @@ void solve_array_implicit(Model& m) {
     const int Nt = m.NEq;
     if (!m.A.allocated() || m.A.hi1() != Nt || m.A.hi2() != m.NCa || Nt != m.NEqB * m.NB)
         throw FatalError("internal error: system matrix does not match NEq x NCa");
-    if (!factor_current(m)) factorise(m);
-
-    Vec b(static_cast<std::size_t>(Nt)), pb(static_cast<std::size_t>(Nt));
+    Vec b(static_cast<std::size_t>(Nt));
     for (int i = 1; i <= Nt; ++i) b[std::size_t(i - 1)] = m.A(i, m.NCa);
-    precondition(m, b, pb);
-    const double tol = std::max(kTolCsAcc * m.CsAcc, kTolRel * norm2(pb));
+    if (factor_current(m) && same_as_last(m, b)) {
+        // The same matrix and right-hand side as the last solution (an
+        // inner iteration that changed nothing): its result stands.
+        m.Stats.NrSolve = m.Stats.NrSolve + 1;
+        m.Stats.NrKrylovLast = 0;
+        for (int g = 1; g <= Nt; ++g) m.A(g, 1) = m.X_last(g);
+        return;
+    }
+    if (!factor_current(m)) factorise(m);
 
     const System sys = band_nonzeros(m);
     Vec x = initial_guess(m), z(static_cast<std::size_t>(Nt));
     int its = 0;
     double res = preconditioned_residual(sys, x, z);
+    // The rounding floor scales with the currents: those of the initial
+    // guess, or the first correction when the guess is zero.
+    const double tol = std::max(kTolCsAcc * m.CsAcc, kTolRel * std::max(norm2(x), norm2(z)));
     double tol_gmres = kTolGmres * tol;
     for (;;) {
         while (res > tol_gmres && its < kMaxKrylov) {
@@ -304,10 +330,13 @@ void solve_array_implicit(Model& m) {
     m.Stats.NrKrylov += its;
     m.Stats.NrKrylovLast = its;
     m.Stats.ResNet = res;
+    m.Stats.TolNet = tol;
     if (!(res <= tol)) report_unconverged(m, res, tol, its);
 
     m.X_last.allocate(1, Nt, 0.0);
     std::copy(x.begin(), x.end(), m.X_last.data());
+    m.B_last.allocate(1, Nt, 0.0);
+    std::copy(b.begin(), b.end(), m.B_last.data());
     for (int g = 1; g <= Nt; ++g) m.A(g, 1) = x[std::size_t(g - 1)];
 }
 

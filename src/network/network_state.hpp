@@ -27,14 +27,18 @@ struct NetSolverStats {
     long NrKrylov = 0;     // GMRES iterations over all of them
     int NrKrylovLast = 0;  // GMRES iterations of the last solution
     double ResNet = 0;     // its preconditioned residual, max norm (A)
+    double TolNet = 0;     // and the tolerance it was to reach (A)
 };
 
 // Factorisation of the banded part of the network system (implicit_solve.cpp),
 // reused while the matrix it came from is unchanged: same resistances, time
 // step, unit coefficient and band width.
 struct BandFactor {
-    RArr2 LU;          // NEq x NCa-1: U from column NBw on, multipliers left of it
-    IArr1 Lfirst, Ulast;  // per row: first multiplier column, last U column
+    RArr2 LU;  // NEq x NCa-1 work space of the elimination
+    // Its nonzeros by rows (variable numbers): the multipliers of L (unit
+    // diagonal), and U right of its diagonal Udiag.
+    std::vector<int> Lstart, Lvar, Ustart, Uvar;
+    std::vector<double> Lval, Uval, Udiag;
     RArr2 Rs, Ra, Rc;  // resistances it was made with, Ohm
     double dt = 0, One = 0;
     int NCa = 0, NEq = 0, inductive = 0;
@@ -93,6 +97,7 @@ struct NetworkState {
     std::vector<MutTerm> MutRows;  // terms of the last assembly (implicit only)
     BandFactor A_LU;
     RArr1 X_last;  // 1..NEq, last solution: the next initial guess
+    RArr1 B_last;  // 1..NEq, its right-hand side
     NetSolverStats Stats;
 
     // --- currents (A), powers (W), voltages (V) -------------------------------------
