@@ -31,10 +31,10 @@ struct QEStartState {
 namespace {
 
 std::vector<RArr2*> network_results(Model& m) {
-    return {&m.Ca,   &m.Pa,      &m.CaInf, &m.PaInf, &m.Cc,      &m.Pc,    &m.CcInf,
-            &m.PcInf, &m.Cs,     &m.Cs_prev, &m.CsInf, &m.Ps,    &m.Ps_prev, &m.PsInf,
-            &m.CpInf, &m.PpInf,  &m.VRs,   &m.VIs,   &m.VTs,     &m.VRp,   &m.VIp,
-            &m.VTp,   &m.VRw,    &m.VIw,   &m.VTw,   &m.VRwZ,    &m.VIwZ,  &m.VTwZ};
+    return {&m.Ca,    &m.Pa,    &m.CaInf,   &m.PaInf, &m.Cc,   &m.Pc,      &m.CcInf,
+            &m.PcInf, &m.Cs,    &m.Cs_prev, &m.CsInf, &m.Ps,   &m.Ps_prev, &m.PsInf,
+            &m.CpInf, &m.PpInf, &m.VRs,     &m.VIs,   &m.VTs,  &m.VRp,     &m.VIp,
+            &m.VTp,   &m.VRw,   &m.VIw,     &m.VTw,   &m.VRwZ, &m.VIwZ,    &m.VTwZ};
 }
 
 std::vector<RArr1*> network_vectors(Model& m) {
@@ -44,16 +44,16 @@ std::vector<RArr1*> network_vectors(Model& m) {
 // Run-state scalars of the time loop (dIdt among them: the schedule keeps it
 // over the step at t = 0).
 std::vector<double*> run_reals(Model& m) {
-    return {&m.Time,   &m.dt,      &m.Time_prev, &m.dt_prev, &m.CPC,     &m.dIdt,
-            &m.Ba1,    &m.Ba2,     &m.dBa1dt,    &m.dBa2dt,  &m.Ts_max,  &m.Tmax_prev,
-            &m.PaInf_T, &m.PcInf_T, &m.PsInf_T};
+    return {&m.Time,   &m.dt,        &m.Time_prev, &m.dt_prev, &m.CPC,
+            &m.dIdt,   &m.Ba1,       &m.Ba2,       &m.dBa1dt,  &m.dBa2dt,
+            &m.Ts_max, &m.Tmax_prev, &m.PaInf_T,   &m.PcInf_T, &m.PsInf_T};
 }
 
 std::vector<int*> run_ints(Model& m) {
-    return {&m.NTS,     &m.NrStepDt, &m.DtReduced, &m.CntR,    &m.NrItRs,   &m.NrItTs,
-            &m.NrCsCh,  &m.NrRsCh,   &m.NrTsCh,    &m.NrTHsCh, &m.NrIndCh,  &m.NrSecRes,
-            &m.ConvYN,  &m.IndUnch,  &m.TsConv,    &m.StepAdd, &m.VoltStopFlag,
-            &m.EndOfRun, &m.FinalStep, &m.NCa,     &m.NBw};
+    return {&m.NTS,       &m.NrStepDt, &m.DtReduced, &m.CntR,    &m.NrItRs,       &m.NrItTs,
+            &m.NrCsCh,    &m.NrRsCh,   &m.NrTsCh,    &m.NrTHsCh, &m.NrIndCh,      &m.NrSecRes,
+            &m.ConvYN,    &m.IndUnch,  &m.TsConv,    &m.StepAdd, &m.VoltStopFlag, &m.EndOfRun,
+            &m.FinalStep, &m.NCa,      &m.NBw};
 }
 
 }  // namespace

@@ -95,14 +95,17 @@ void accuracy_test(Model& m) {
     const double p = x(r, it - 1), c = x(r, it);
     if (std::abs(p - c) / (p + c) < m.qe_acc(r) / 100) {
         m.RunDone = 1;
-        m.qe_unit.line(var == 1 ? "QE_accuracy in the energy pulse reached. Simulation stopped"
-                                : "QE_accuracy in the transport current reached. Simulation stopped");
+        m.qe_unit.line(var == 1
+                           ? "QE_accuracy in the energy pulse reached. Simulation stopped"
+                           : "QE_accuracy in the transport current reached. Simulation stopped");
     }
 }
 
 }  // namespace
 
-int qe_cyclic_wire(int w, int NS) { return ((w - 1) % NS + NS) % NS + 1; }
+int qe_cyclic_wire(int w, int NS) {
+    return ((w - 1) % NS + NS) % NS + 1;
+}
 
 void scale_heater_table_to(Model& m, double energy) {
     // Always from the input table, so that a trial's heater powers do not

@@ -31,9 +31,9 @@ protected:
 
     // inp_STEP12.txt with `runs` runs, and their rows of inp_QE.txt.
     void set_runs(const std::vector<std::string>& rows) {
-        write_file(dir / "input" / "inp_STEP12.txt",
-                   "3, 50000.0, 2, 0.1, 0.001, 0, 4, 2, 1, " + std::to_string(rows.size()) +
-                       ", 5.0E-14, 3, 1.0E-11, 0.0, 0.0\n");
+        write_file(dir / "input" / "inp_STEP12.txt", "3, 50000.0, 2, 0.1, 0.001, 0, 4, 2, 1, " +
+                                                         std::to_string(rows.size()) +
+                                                         ", 5.0E-14, 3, 1.0E-11, 0.0, 0.0\n");
         std::string text;
         for (const std::string& r : rows) text += r + "\n";
         write_file(dir / "input" / "inp_QE.txt", text);
@@ -76,7 +76,8 @@ double enthalpy(const Model& m, int b, int s, double B, double T) {
     const int n = 2000;
     const double h = (T - m.TBath) / n;
     auto c = [&](double t) {
-        return cp_cu(t) * m.Vol_Cu(b, s) + cp_sc_below(m.Opt_SC, t, B, m.Tc0, m.Bc20) * m.Vol_SC(b, s);
+        return cp_cu(t) * m.Vol_Cu(b, s) +
+               cp_sc_below(m.Opt_SC, t, B, m.Tc0, m.Bc20) * m.Vol_SC(b, s);
     };
     double sum = 0.5 * (c(m.TBath) + c(T));
     for (int i = 1; i < n; ++i) sum += c(m.TBath + i * h);
