@@ -195,5 +195,16 @@ TEST_F(QEExample, MissingRunDirectoriesStopBeforeTheFirstRun) {
     EXPECT_TRUE(fs::exists(dir / "Run02" / "VORN_QE.dat"));
 }
 
+TEST_F(QEExample, PulseWithoutEnergyStopsBeforeTheSearch) {
+    write_file(dir / "input" / "inp_EP.txt",
+               "0  8\n0  5\n0.0  0.0\n0.01  0.0\n0.09  0.0\n0.1  0.0\n");
+    const ExeResult r = run();
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(read_lines(dir / "output" / "VORN_messages.dat").back(),
+              "The heat pulse of inp_EP.txt has no energy; the quench-energy search scales it to "
+              "the energy of each trial. Program aborted");
+    EXPECT_FALSE(fs::exists(dir / "Run01" / "Progress.dat"));
+}
+
 }  // namespace
 }  // namespace vorn::test
