@@ -33,6 +33,23 @@ void qe_summary_open(Model& m);
 void qe_file_open(Model& m);
 // Appends the run's line to "VORN_QE_Sum.dat".
 void qe_summary_line(Model& m);
+// One decision line of "VORN_QE.dat": nQ of the wires left of, at and right
+// of the heated wire.
+void qe_decision_line(Model& m, int nq_left, int nq_heated, int nq_right);
+// After a converged step: quench, no quench or undecided; after a decision
+// the next trial, the decision line and the accuracy test.
 void qe_decision(Model& m);
+// Wire w taken cyclically over 1..NS (left of wire 1 is wire NS).
+int qe_cyclic_wire(int w, int NS);
+// P_HP = the input pulse shape scaled to the given energy (J).
+void scale_heater_table_to(Model& m, double energy);
+// Every RunNN directory of the case (runs 1..NrRunT) exists, or is made
+// with --create; a missing one stops before any run starts.
+void check_run_directories(Model& m);
+// Before the first run: keeps the state every QE iteration starts from.
+void qe_keep_start_state(Model& m);
+// At the start of every QE iteration: the kept state back, so that no
+// earlier iteration leaks into it.
+void qe_restore_start_state(Model& m);
 
 }  // namespace vorn

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <iostream>
+#include <memory>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -37,6 +38,9 @@ struct MessageRepeat {
     long long suppressed = 0;
     std::size_t order = 0;  // summaries follow the order of the first suppression
 };
+
+// The state every QE iteration starts from (control/qe_reset.cpp).
+struct QEStartState;
 
 struct ControlState {
     // --- constants ---------------------------------------------------------
@@ -107,6 +111,10 @@ struct ControlState {
     IArr1 QE_Dec;      // 1..NrItQE_M: -99 undecided, 0 no quench, 1 quench
     RArr2 t_cpu_iter;  // 1..NrRunT x 1..NrItQE_M, s
     IArr2 NrSATs;      // b x s: -1, 0, 1
+
+    // Kept before the first run of a quench-energy search, put back at the
+    // start of every QE iteration.
+    std::shared_ptr<QEStartState> qe_start;
 };
 
 // Uniform random number on [0, 1) from the case's generator.

@@ -202,6 +202,7 @@ void time_step(Model& m) {
 void qe_iteration(Model& m) {
     const double t_start = cpu_seconds();
     m.Iter = m.Iter + 1;
+    qe_restore_start_state(m);  // a no-op without the quench-energy search
     initialize_iter(m);
     if (m.Opt_Temp == 0) m.TsConv = 1;
     if (m.Opt_RsCalc == 1) rs_definition(m);
@@ -228,6 +229,8 @@ void qe_iteration(Model& m) {
 }
 
 void run_loop(Model& m) {
+    check_run_directories(m);
+    if (m.Opt_HP == 2) qe_keep_start_state(m);
     m.Run = 1;
     for (;;) {
         initialize_run(m);

@@ -133,6 +133,7 @@ void deallocate_arrays(Model& m) {
     m.QE_Dec.deallocate();
     m.t_cpu_iter.deallocate();
     m.NrSATs.deallocate();
+    m.qe_start.reset();
 }
 
 }  // namespace vorn

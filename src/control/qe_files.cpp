@@ -67,4 +67,15 @@ void qe_file_open(Model& m) {
     m.qe_unit.flush();
 }
 
+void qe_decision_line(Model& m, int nq_left, int nq_heated, int nq_right) {
+    const int r = m.Run, it = m.Iter;
+    const std::string& s = m.Sep;
+    // Time in ms, energies in uJ; the brackets as updated by this decision.
+    m.qe_unit.fmt("(I7,A1,I7,10(A1,F12.5),4(A1,I7))",
+                  {it, s, m.NTS, s, 1000 * m.Time, s, 1e6 * m.E_HP_min, s, 1e6 * m.E_HP_max, s,
+                   1e6 * m.e_hp(r, it), s, m.TC_min, s, m.TC_max, s, m.tc_qe(r, it), s, m.Ba1, s,
+                   m.Ts_max, s, m.Tmax_prev, s, m.QE_Dec(it), s, nq_left, s, nq_heated, s,
+                   nq_right});
+}
+
 }  // namespace vorn

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "control/control.hpp"
 #include "control/messages.hpp"
@@ -34,24 +35,36 @@ void open_convergency_file(Model& m) {
     }
 }
 
-// The run directory must exist; --create makes it.  Results of an earlier
-// run are pointed out: the progress and signal files would be appended to.
+std::string run_directory(const Model& m, int run) {
+    return m.case_dir + "/Run" + two_digits(run) + "/";
+}
+
+// The run directory exists, or --create has made it (and said so).
+bool run_directory_ready(Model& m, const std::string& dir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_directory(dir, ec)) return true;
+    if (!m.opts.create) return false;
+    fs::create_directory(dir, ec);
+    if (!fs::is_directory(dir, ec)) return false;
+    warn(m, "Created the run directory " + shown_path(dir));
+    return true;
+}
+
+// The run directory must exist (check_run_directories has seen to it before
+// the first run).  Results of an earlier run are pointed out: the progress
+// and signal files would be appended to.
 void prepare_run_directory(Model& m) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const std::string shown = shown_path(m.run_dir);
-    if (!fs::is_directory(m.run_dir, ec)) {
-        if (m.opts.create) fs::create_directory(m.run_dir, ec);
-        if (!fs::is_directory(m.run_dir, ec))
-            stop_with_message(m, "Run directory not found: " + shown +
-                                     " (create it, or run vorn with --create)");
-        warn(m, "Created the run directory " + shown);
-    } else if (fs::exists(m.run_dir + "Progress.dat", ec) ||
-               fs::exists(m.run_dir + "Signals.dat", ec)) {
+    if (!run_directory_ready(m, m.run_dir))
+        stop_with_message(m, "Run directory not found: " + shown +
+                                 " (create it, or run vorn with --create)");
+    if (fs::exists(m.run_dir + "Progress.dat", ec) || fs::exists(m.run_dir + "Signals.dat", ec))
         warn(m, "Warning: " + shown +
                     " holds results of an earlier run; Progress.dat and Signals.dat are appended "
                     "to (run vorn with --fresh to remove them first)");
-    }
     if (m.run_dirs_used.empty() || m.run_dirs_used.back() != m.run_dir)
         m.run_dirs_used.push_back(m.run_dir);
 }
@@ -61,11 +74,13 @@ void scale_heater_table(Model& m) {
         m.P_HP = m.P_HP_inp;
         m.e_hp(m.Run, 1) = m.E_HP_inp;
     } else if (m.Opt_HP == 2) {
-        // The input pulse shape, scaled to the run's first trial energy.
-        m.P_HP = m.P_HP_inp;
-        const double f = m.e_hp(m.Run, 1) / m.E_HP_inp;
-        for (int t = 1; t <= m.NrT_HP; ++t)
-            for (int i = 1; i <= m.Nr_HP; ++i) m.P_HP(t, i) = m.P_HP_inp(t, i) * f;
+        // The input pulse shape, scaled to the run's first trial energy: a
+        // pulse without energy cannot be scaled.
+        if (!(m.E_HP_inp > 0))
+            stop_with_message(m,
+                              "The heat pulse of inp_EP.txt has no energy; the quench-energy "
+                              "search scales it to the energy of each trial. Program aborted");
+        scale_heater_table_to(m, m.e_hp(m.Run, 1));
         if (m.hp_or_tc(m.Run) == 1) {  // search on the heater energy
             m.E_HP_min = 0;
             m.E_HP_max = 1e20;
@@ -168,8 +183,25 @@ bool choose_step(Model& m) {
 
 }  // namespace
 
+void check_run_directories(Model& m) {
+    // All of them before the first run, not after hours of earlier runs.
+    std::vector<std::string> missing;
+    for (int r = 1; r <= m.NrRunT; ++r) {
+        const std::string dir = run_directory(m, r);
+        if (!run_directory_ready(m, dir)) missing.push_back(shown_path(dir));
+    }
+    if (missing.empty()) return;
+    if (missing.size() == 1)
+        stop_with_message(m, "Run directory not found: " + missing.front() +
+                                 " (create it, or run vorn with --create)");
+    std::string list;
+    for (const std::string& d : missing) list += (list.empty() ? "" : ", ") + d;
+    stop_with_message(m, "Run directories not found: " + list +
+                             " (create them, or run vorn with --create)");
+}
+
 void initialize_run(Model& m) {
-    m.run_dir = m.case_dir + "/Run" + two_digits(m.Run) + "/";
+    m.run_dir = run_directory(m, m.Run);
     prepare_run_directory(m);
     open_convergency_file(m);
     console(m, "Run Iter         time  ConvFR  #ItRs  #ItTs  #CsCh #RhoCh  #TsCh #THsCh #IndCh");

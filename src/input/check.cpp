@@ -260,6 +260,27 @@ void error(Model& m, int& e, const char* text) {
     ++e;
 }
 
+// The quench-energy search: each run searches the heater energy (1) or the
+// transport current (2), and its first trial of that variable is positive
+// (the search multiplies, divides and bisects it; a zero trial would stay
+// zero for all iterations).
+void check_qe_runs(Model& m, int& e) {
+    if (m.Opt_HP != 2) return;
+    const int n = list_end(m.hp_or_tc, m.NrRunT);
+    for (int k = 1; k <= n; ++k) {
+        const std::string run = " (run " + std::to_string(k) + " of inp_QE.txt)";
+        const int var = m.hp_or_tc(k);
+        if (var != 1 && var != 2) {
+            error(m, e, ("HP_or_Tc should be 1 (heater energy) or 2 (transport current)" + run)
+                            .c_str());
+        } else if (var == 1 && !(m.e_hp(k, 1) > 0)) {
+            error(m, e, ("E_HP, the first trial energy, should be positive" + run).c_str());
+        } else if (var == 2 && !(m.tc_qe(k, 1) > 0)) {
+            error(m, e, ("Tc_QE, the first trial current, should be positive" + run).c_str());
+        }
+    }
+}
+
 // Steps 1..NrSteps_inp of the time schedule: each step lasts at least a
 // nanosecond and its end values follow from the start values and the rates.
 void check_schedule(Model& m, int& e) {
@@ -400,6 +421,7 @@ void check_input_parameters(Model& m) {
     check_thermal(m, NrErr);
     check_line_and_time(m, NrErr);
     check_heat_pulses(m, NrErr);
+    check_qe_runs(m, NrErr);
     check_iteration(m, NrErr);
     check_schedule(m, NrErr);
     check_time_step_lengths(m, NrErr);

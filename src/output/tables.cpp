@@ -258,6 +258,12 @@ void convert_arrays(Model& m) {
     const bool temp = m.Opt_Temp > 0;
     const bool sf = m.Opt_SF > 0;
 
+    // Resistivity of every section from its resistance (Ohm m): what the
+    // quench decision and the resistivity tables read.
+    if (m.l_div_a.allocated())
+        for (int b = 1; b <= NB; ++b)
+            for (int s = 2; s <= m.NS_2m1; ++s) m.Rho_s(b, s) = m.Rs(b, s) / m.l_div_a(s);
+
     auto to_pos = [&](const RArr2& sec, RArr2& pos, int mode) {
         if (!sec.allocated() || !pos.allocated()) return;
         for (int b = 1; b <= NB; ++b) convert_sec_to_pos(NS, sec.row(b), pos.row(b), mode);

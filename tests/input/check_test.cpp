@@ -263,6 +263,25 @@ TEST(CheckInput, HeatPulsesAndQuenchEnergySearch) {
          "No external heat pulse allowed in the first time step"});
 }
 
+TEST(CheckInput, QuenchEnergyRunsSearchOneVariableFromAPositiveTrial) {
+    expect_errors(
+        [](Model& m) {
+            m.Opt_HP = 2, m.Nr_HP = 1, m.NrT_HP = 0, m.NrRunT = 4;
+            m.NB_HP.allocate(1, 1, 1), m.Ns_HP.allocate(1, 1, 2);
+            m.qe_reg.allocate(1, 4, 1), m.qe_f.allocate(1, 4, 2), m.qe_acc.allocate(1, 4, 5);
+            m.hp_or_tc.allocate(1, 4, 1);
+            m.e_hp.allocate(1, 4, 1, NrItQE_M, 1e-5);
+            m.tc_qe.allocate(1, 4, 1, NrItQE_M, 1000);
+            m.hp_or_tc(1) = 3;
+            m.e_hp(2, 1) = 0;  // energy searched from zero
+            m.hp_or_tc(3) = 2, m.e_hp(3, 1) = 0;  // fixed energy: not tested here
+            m.hp_or_tc(4) = 2, m.tc_qe(4, 1) = -5;
+        },
+        {"HP_or_Tc should be 1 (heater energy) or 2 (transport current) (run 1 of inp_QE.txt)",
+         "E_HP, the first trial energy, should be positive (run 2 of inp_QE.txt)",
+         "Tc_QE, the first trial current, should be positive (run 4 of inp_QE.txt)"});
+}
+
 TEST(CheckInput, ArraysThatWereNeverCreatedAreSkipped) {
     expect_silent([](Model& m) {
         m.F_Ra_w.deallocate(), m.F_Rc_w.deallocate(), m.dur_inp.deallocate();

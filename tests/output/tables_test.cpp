@@ -128,6 +128,20 @@ TEST_F(ConvertArrays, MeansSumsAndWireOrder) {
     }
 }
 
+TEST_F(ConvertArrays, ResistivityFromResistanceThenPerWire) {
+    // Section lengths over the strand cross-section, 1/m.
+    m.l_div_a.allocate(2, m.NS_2m1, 0.0);
+    for (int s = 2; s <= m.NS_2m1; ++s) m.l_div_a(s) = 1000.0 * s;
+    for (int b = 1; b <= m.NB; ++b)
+        for (int s = 2; s <= m.NS_2m1; ++s) m.Rs(b, s) = 1e-10 * b * s;
+    convert_arrays(m);
+    EXPECT_DOUBLE_EQ(m.Rho_s(3, 7), 3e-13);
+    // Both sections of a position hold the same resistivity, so does the
+    // position and the wire it carries: wire ((p + b - 2) mod NS) + 1.
+    EXPECT_DOUBLE_EQ(m.Rho_p(2, 5), 2e-13);
+    EXPECT_DOUBLE_EQ(m.Rho_w(4, (5 + 4 - 2) % m.NS + 1), 4e-13);
+}
+
 TEST_F(ConvertArrays, TemperatureAndSelfFieldOnlyWhenSwitchedOn) {
     m.Ts.fill(5.0);
     m.THs.fill(4.5);
