@@ -45,7 +45,12 @@ constexpr std::size_t kNrFiles = sizeof kFiles / sizeof kFiles[0];
 // The case directory of this process: <tmp>/vorn_fuzz_<pid>/{input,output}.
 const fs::path& case_dir() {
     static const fs::path dir = [] {
-        const fs::path d = fs::temp_directory_path() / ("vorn_fuzz_" + std::to_string(::getpid()));
+        // In memory when the system offers it: creating files on a disk
+        // would take most of the time of a run.
+        std::error_code e;
+        const fs::path base = fs::is_directory("/dev/shm", e) ? fs::path("/dev/shm")
+                                                               : fs::temp_directory_path();
+        const fs::path d = base / ("vorn_fuzz_" + std::to_string(::getpid()));
         fs::create_directories(d / "input");
         fs::create_directories(d / "output");
         std::atexit([] {
@@ -82,13 +87,14 @@ std::vector<std::string> split_files(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const fs::path& dir = case_dir();
     const fs::path input = dir / "input";
-    std::error_code ec;
-    for (const char* f : kFiles) fs::remove(input / f, ec);
     const std::vector<std::string> parts =
         split_files(std::string_view(reinterpret_cast<const char*>(data), size));
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-        if (parts[k].empty()) continue;
-        std::ofstream(input / kFiles[k], std::ios::binary) << parts[k];
+    for (std::size_t k = 0; k < kNrFiles; ++k) {
+        std::error_code ec;
+        if (k < parts.size() && !parts[k].empty())
+            std::ofstream(input / kFiles[k], std::ios::binary | std::ios::trunc) << parts[k];
+        else
+            fs::remove(input / kFiles[k], ec);
     }
 
     vorn::Model m;
