@@ -50,7 +50,18 @@ const fs::path& case_dir() {
         std::error_code e;
         const fs::path base = fs::is_directory("/dev/shm", e) ? fs::path("/dev/shm")
                                                                : fs::temp_directory_path();
-        const fs::path d = base / ("vorn_fuzz_" + std::to_string(::getpid()));
+        // libFuzzer may end the process without running exit handlers:
+        // directories of processes that are gone are removed here.
+        const std::string prefix = "vorn_fuzz_";
+        for (const auto& old : fs::directory_iterator(base, e)) {
+            const std::string name = old.path().filename().string();
+            if (name.rfind(prefix, 0) != 0 || name.size() == prefix.size() ||
+                name.find_first_not_of("0123456789", prefix.size()) != std::string::npos)
+                continue;
+            std::error_code gone;
+            if (!fs::exists("/proc/" + name.substr(prefix.size()), gone)) fs::remove_all(old, gone);
+        }
+        const fs::path d = base / (prefix + std::to_string(::getpid()));
         fs::create_directories(d / "input");
         fs::create_directories(d / "output");
         std::atexit([] {
