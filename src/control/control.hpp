@@ -2,6 +2,8 @@
 // quench-energy search.
 #pragma once
 
+#include <string>
+
 #include "control/model.hpp"
 
 namespace vorn {
@@ -11,6 +13,26 @@ namespace vorn {
 void initialize_1(Model& m);
 // Builds the case, input and output directory names from the answers.
 void compose_case_directories(Model& m);
+
+// --- memory guard ----------------------------------------------------------------
+// Bytes of the arrays a case creates, estimated from NB, NS, NBMut, NBSF and
+// the options; the system matrix dominates.  A new large array of the
+// set-up or the time loop belongs in case_memory_estimate.
+struct MemoryEstimate {
+    double matrix = 0;       // system matrix A (NEq x NCa)
+    double inductances = 0;  // RMut
+    double self_field = 0;   // RSFx, RSFy, RSFz
+    double other = 0;        // every array of the band, section, position and contact spaces
+    double total() const;
+};
+MemoryEstimate case_memory_estimate(const Model& m);
+// MemAvailable of a file in the layout of /proc/meminfo, in MB (1 MB =
+// 2^20 bytes, rounded down); -1 when the file or the line is missing.
+long long mem_available_mb(const std::string& meminfo);
+// Stops the program when the estimate exceeds MemLimitMB (when positive) or
+// else the MemAvailable of `meminfo`; without either it writes a line to the
+// messages file and lets the case go on.
+void memory_guard(Model& m, const std::string& meminfo = "/proc/meminfo");
 
 // --- run, iteration and time-step initialisation ------------------------------
 void initialize_run(Model& m);

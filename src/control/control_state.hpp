@@ -65,6 +65,10 @@ struct ControlState {
 
     // --- command line and messages -----------------------------------------------
     RunOptions opts;
+    // Memory the arrays of the case may take, in MB; 0: none given, the
+    // memory the system has available counts (control/control.hpp,
+    // memory_guard).
+    int MemLimitMB = 0;
     // Diagnostics of the present time step by kind; emptied at each step.
     std::unordered_map<std::string, MessageRepeat> msg_repeats;
     std::size_t msg_suppressed_kinds = 0;

@@ -33,6 +33,8 @@ void start_up(Model& m) {
     read_input_parameters(m);
     check_input_parameters(m);
     read_other_files(m);
+    // The arrays of the case are created from here on.
+    memory_guard(m);
     set_up_case(m);
 }
 

@@ -39,6 +39,11 @@ struct Op {
 };
 
 constexpr int kMaxDepth = 32;  // nesting of parenthesised groups
+// Work of one pass through a format, repeat counts multiplied out: steps of
+// the writer plus characters written without an item (literals, X, /).  A
+// pass that takes no item must end in bounded time and memory; real formats
+// stay below a thousand.
+constexpr double kMaxPass = 1e6;
 
 constexpr bool is_data(Code c) { return c <= Code::Text; }
 
@@ -115,9 +120,38 @@ public:
             }
         }
         if (ndata > 0) n_.item_width = width / ndata + 1;
+        if (pass_cost() > fmt_detail::kMaxPass)
+            fail(text_, "repeat counts expand one pass beyond 1000000 fields and characters");
     }
 
 private:
+    // Steps of apply() plus characters written without items in one pass
+    // through the whole format (in double: 32 nested counts of 10^6 do not
+    // overflow it).
+    double pass_cost() const {
+        struct Level {
+            double rep, cost;
+        };
+        std::vector<Level> levels{{1, 0}};
+        for (const Op& op : n_.ops) {
+            switch (op.code) {
+                case Code::GroupBegin: levels.push_back({double(op.rep), 0}); break;
+                case Code::GroupEnd: {
+                    const Level g = levels.back();
+                    levels.pop_back();
+                    levels.back().cost += 1 + g.rep * (g.cost + 1);
+                    break;
+                }
+                case Code::Skip: levels.back().cost += 1 + op.w; break;
+                case Code::Slash: levels.back().cost += 1 + op.rep; break;
+                case Code::Literal: levels.back().cost += 1 + op.len; break;
+                case Code::Colon: levels.back().cost += 1; break;
+                default: levels.back().cost += op.rep; break;  // data: one step per item
+            }
+        }
+        return levels.front().cost;
+    }
+
     char peek() const { return p_ < s_.size() ? s_[p_] : '\0'; }
 
     [[noreturn]] void bad(const std::string& what) const {

@@ -192,6 +192,20 @@ TEST(FmtWriteErrors, MalformedFormat) {
     EXPECT_THROW(rec("('x')", {1}), FormatError);
 }
 
+// Nested repeat counts of blanks, slashes, literals or colons would write
+// for hours or fill the memory before an item is taken: refused when parsed.
+TEST(FmtWriteErrors, RepeatCountsThatExpandWithoutBound) {
+    for (const char* text :
+         {"(1000000(1000000(1000000X)))", "(999999(999999(999999/)))", "(1000(1000('abc')))",
+          "(999999(999999(999999(:))),I5)", "(1000(1000('')))", "(2(1000000(I1)))"}) {
+        EXPECT_THROW(Format{text}, FormatError) << text;
+    }
+    // Widths and repeat counts that stay within one million still work.
+    EXPECT_EQ(rec("(1000(A1,I1))", {",", 7}), ",7\n");
+    EXPECT_EQ(rec("(1000X,A1)", {"x"}), std::string(1000, ' ') + "x\n");
+    EXPECT_EQ(rec("(I14,201(A1,F11.3))", {1}), "             1\n");
+}
+
 TEST(FmtWriteListDirected, IntegersTextsAndSpacing) {
     EXPECT_EQ(list_directed({1}), "           1\n");
     EXPECT_EQ(list_directed({-1, 0, 2147483647, -2147483648LL}),
