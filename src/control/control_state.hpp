@@ -25,6 +25,10 @@ struct RunOptions {
     std::string root_dir;  // --root DIR; empty: the build-time root VORN_ROOT_DIR
     bool create = false;   // --create: make the missing output/ and RunNN/ directories
     bool fresh = false;    // --fresh: remove the results of earlier runs from RunNN/
+    // `vorn set|get CASE_DIR ...`: case editing by name instead of a run.
+    std::string edit;                    // "set", "get" or empty
+    std::string edit_case;               // CASE_DIR
+    std::vector<std::string> edit_args;  // NAME=VALUE ... or NAME ...
 };
 
 // One kind of diagnostic within the present message period (one time step):
