@@ -182,7 +182,7 @@ class Sweep:
 
     def last_message(self, case_id):
         d = self.case_dir(case_id)
-        for path in (os.path.join(d, "vorn.err"), os.path.join(d, "output", "VORN_messages.dat")):
+        for path in (os.path.join(d, "output", "VORN_messages.dat"), os.path.join(d, "vorn.err")):
             try:
                 with open(path, encoding="latin-1") as f:
                     lines = [ln.strip() for ln in f if ln.strip()]
@@ -240,19 +240,19 @@ def create(sweep, template, vorn):
 
 def write_run_script(sweep, vorn):
     path = os.path.join(sweep.dir, "run_case.sh")
-    root = os.path.join(sweep.dir, "VORN_data") + "/"
+    # vorn runs in the sweep directory with a relative root, which keeps the
+    # case paths short (the program limits them to 80 characters).
     text = f"""#!/bin/bash
 # Runs case $1 (e.g. 001) of the sweep {sweep.name}; its exit status goes to
 # the file "{STATUS}" of the case, its console to vorn.out and vorn.err.
 VORN=${{VORN:-{shlex.quote(vorn)}}}
-ROOT={shlex.quote(root)}
-dir="$ROOT"{shlex.quote(sweep.name)}/{shlex.quote(sweep.name)}-"$1"
+cd {shlex.quote(sweep.dir)} || exit 2
+dir=VORN_data/{shlex.quote(sweep.name)}/{shlex.quote(sweep.name)}-"$1"
 [ -d "$dir/input" ] || {{ echo "run_case.sh: no case $dir" >&2; exit 2; }}
 rm -f "$dir/{STATUS}"
-cd "$dir" || exit 2
-"$VORN" --root "$ROOT" --fresh {shlex.quote(sweep.name)} "$1" > vorn.out 2> vorn.err
+"$VORN" --root VORN_data/ --fresh {shlex.quote(sweep.name)} "$1" > "$dir/vorn.out" 2> "$dir/vorn.err"
 status=$?
-echo "$status" > {STATUS}
+echo "$status" > "$dir/{STATUS}"
 exit "$status"
 """
     with open(path, "w") as f:
