@@ -103,7 +103,7 @@ def _text(v):
 
 
 def parse_sweep(path, data):
-    allowed = {"name", "combine", "parameters", "fixed", "results", "slurm", "jobs"}
+    allowed = {"name", "combine", "parameters", "fixed", "results", "slurm", "jobs", "plot"}
     unknown = set(data) - allowed
     if unknown:
         raise SweepError(f"{path}: unknown key(s) {', '.join(sorted(unknown))}; "
@@ -147,8 +147,18 @@ def parse_sweep(path, data):
     name = data.get("name") or os.path.splitext(os.path.basename(path))[0]
     if not name.replace("_", "").replace("-", "").isalnum():
         raise SweepError(f"{path}: name {name!r} may hold letters, digits, '-' and '_' only")
+    plot = data.get("plot")
+    if plot is not None:
+        for key in ("x", "y"):
+            if key not in plot:
+                raise SweepError(f"{path}: [plot] needs {key} (a parameter or result column)")
+        columns = names + results
+        for key in ("x", "y", "group"):
+            if key in plot and plot[key] not in columns:
+                raise SweepError(f"{path}: plot.{key} = {plot[key]!r} is none of the columns "
+                                 f"{', '.join(columns)}")
     return {"name": name, "names": names, "points": points, "fixed": fixed,
-            "results": results, "slurm": slurm, "jobs": data.get("jobs")}
+            "results": results, "slurm": slurm, "jobs": data.get("jobs"), "plot": plot}
 
 
 RESULT_KINDS = ("last", "max", "min", "qe", "energy")
@@ -377,6 +387,41 @@ def collect(sweep):
     return path, rows
 
 
+def plot_results(sweep, rows):
+    """results.png: column y against column x, one line per value of group."""
+    spec = sweep.spec
+    p = spec["plot"]
+    header = ["case"] + spec["names"] + ["status"] + spec["results"] + ["last_message"]
+    kx, ky = header.index(p["x"]), header.index(p["y"])
+    kg = header.index(p["group"]) if "group" in p else None
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    fig, ax = plt.subplots(figsize=(8, 6), constrained_layout=True)
+    groups = {}
+    for r in rows:
+        if r[ky] == "":
+            continue
+        groups.setdefault(r[kg] if kg is not None else "", []).append((float(r[kx]),
+                                                                       float(r[ky])))
+    for g, pts in groups.items():
+        pts.sort()
+        ax.plot(*zip(*pts), marker="o", label=f"{p['group']} = {g}" if kg is not None else None)
+    if p.get("logx"):
+        ax.set_xscale("log")
+    if p.get("logy"):
+        ax.set_yscale("log")
+    ax.set_xlabel(p.get("xlabel", p["x"]))
+    ax.set_ylabel(p.get("ylabel", p["y"]))
+    ax.set_title(p.get("title", f"{sweep.name}: {p['y']} against {p['x']}"))
+    if kg is not None:
+        ax.legend()
+    path = os.path.join(sweep.dir, "results.png")
+    fig.savefig(path, dpi=100)
+    plt.close(fig)
+    return path
+
+
 def report(sweep, rows, out):
     failed = [r for r in rows if r[len(sweep.spec["names"]) + 1] not in (0,)]
     done = len(rows) - len(failed)
@@ -430,6 +475,8 @@ def main(argv=None):
         sweep = Sweep(sweep_dir, spec)
         if args.collect:
             _, rows = collect(sweep)
+            if spec["plot"]:
+                plot_results(sweep, rows)
             return report(sweep, rows, sys.stdout)
         vorn = find_vorn(args.vorn)
         made = create(sweep, args.template, vorn)
@@ -454,6 +501,8 @@ def main(argv=None):
             run_local(sweep, jobs)
         path, rows = collect(sweep)
         print(f"{PROG}: results in {path}")
+        if spec["plot"]:
+            print(f"{PROG}: plot in {plot_results(sweep, rows)}")
         return report(sweep, rows, sys.stdout)
     except SweepError as e:
         print(f"{PROG}: {e}", file=sys.stderr)
