@@ -127,3 +127,43 @@ def test_sweep_file_errors(tmp_path, text, message):
     r = sweep(TEMPLATE, p)
     assert r.returncode == 1
     assert message in r.stderr, r.stderr
+
+
+def _slurm_missing():
+    if os.environ.get("VORN_SLURM_TEST") == "0":
+        return "VORN_SLURM_TEST=0"
+    for tool in ("munged", "slurmctld", "slurmd", "sbatch", "sinfo"):
+        if not shutil.which(tool) and not os.path.exists(f"/usr/sbin/{tool}"):
+            return f"{tool} not found (apt-get install slurm-wlm)"
+    if os.geteuid() != 0:
+        return "the single-node Slurm of this test runs its daemons as root"
+    return None
+
+
+def test_three_case_array_on_a_local_slurm(tmp_path):
+    """A single-node Slurm started and stopped on this machine runs the array."""
+    why = _slurm_missing()
+    if why:
+        pytest.skip(f"no local Slurm: {why}")
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "slurm_local.sh")
+    sdir = tmp_path / "slurm"
+    env = dict(os.environ, SLURM_CONF=str(sdir / "slurm.conf"),
+               PATH=os.environ.get("PATH", "") + ":/usr/sbin")
+    start = subprocess.run(["bash", script, "start", sdir], capture_output=True, text=True,
+                           env=env, timeout=120)
+    try:
+        if start.returncode != 0:
+            pytest.skip(f"the local Slurm did not start: {start.stdout.strip()}")
+        p = tmp_path / "three.toml"
+        p.write_text('name = "three"\n[parameters]\nRcCon = [5, 15, 45]\n'
+                     '[results]\ncolumns = ["max:Pc_T"]\n')
+        r = subprocess.run([sys.executable, SWEEP, TEMPLATE, p, "--vorn", vorn_exe(),
+                            "--slurm", "--wait", "--dir", tmp_path / "t"],
+                           capture_output=True, text=True, env=env, timeout=300)
+        assert r.returncode == 0, r.stdout + r.stderr
+        assert "3 of 3 cases finished" in r.stdout
+        assert len(os.listdir(tmp_path / "t" / "slurm")) == 3
+        pc = [float(row[3]) for row in table(tmp_path / "t" / "results.csv")[1:]]
+        assert pc[0] > pc[1] > pc[2] > 0
+    finally:
+        subprocess.run(["bash", script, "stop", sdir], env=env, timeout=60)
