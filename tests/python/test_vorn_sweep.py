@@ -167,3 +167,26 @@ def test_three_case_array_on_a_local_slurm(tmp_path):
         assert pc[0] > pc[1] > pc[2] > 0
     finally:
         subprocess.run(["bash", script, "stop", sdir], env=env, timeout=60)
+
+
+def test_quench_energy_runs_split_into_cases(tmp_path):
+    """Each run of a search becomes a case with its own row of inp_QE.txt."""
+    template = tmp_path / "T"
+    copy_case(os.path.join(SOURCE, "examples", "VORN_data", "Demo", "Demo-005"), template)
+    rows = [f"1, 1.0, {tc:.1f}, 5.0, 0, 1, 2.0, 5.0, 0" for tc in (2000, 2200, 2400)]
+    (template / "input" / "inp_QE.txt").write_text("\n".join(rows) + "\n")
+    assert subprocess.run([vorn_exe(), "set", template, "Opt_HP=2", "NrRunT=3"],
+                          capture_output=True).returncode == 0
+    p = tmp_path / "qs.toml"
+    p.write_text('name = "qs"\nsplit_runs = true\n[parameters]\nRcCon = [10, 20]\n'
+                 '[results]\ncolumns = ["qe:E_HP_aver"]\n')
+    r = sweep(template, p, "--slurm", "--dry-run", "--dir", tmp_path / "qs")
+    assert r.returncode == 0, r.stderr
+    index = table(tmp_path / "qs" / "sweep.csv")
+    assert index[0] == ["case", "RcCon", "run"] and len(index) == 7
+    assert index[5] == ["005", "20", "2"]
+    case5 = tmp_path / "qs" / "VORN_data" / "qs" / "qs-005"
+    assert (case5 / "input" / "inp_QE.txt").read_text() == rows[1] + "\n"
+    got = subprocess.run([vorn_exe(), "get", case5, "NrRunT", "RcCon"], capture_output=True,
+                         text=True).stdout
+    assert got == "NrRunT = 1  (inp_STEP12.txt)\nRcCon = 20 uOhm  (inp_STEP05.txt)\n"

@@ -103,7 +103,8 @@ def _text(v):
 
 
 def parse_sweep(path, data):
-    allowed = {"name", "combine", "parameters", "fixed", "results", "slurm", "jobs", "plot"}
+    allowed = {"name", "combine", "parameters", "fixed", "results", "slurm", "jobs", "plot",
+               "split_runs"}
     unknown = set(data) - allowed
     if unknown:
         raise SweepError(f"{path}: unknown key(s) {', '.join(sorted(unknown))}; "
@@ -157,8 +158,12 @@ def parse_sweep(path, data):
             if key in plot and plot[key] not in columns:
                 raise SweepError(f"{path}: plot.{key} = {plot[key]!r} is none of the columns "
                                  f"{', '.join(columns)}")
+    split = data.get("split_runs", False)
+    if not isinstance(split, bool):
+        raise SweepError(f"{path}: split_runs = {split!r}; it is true or false")
     return {"name": name, "names": names, "points": points, "fixed": fixed,
-            "results": results, "slurm": slurm, "jobs": data.get("jobs"), "plot": plot}
+            "results": results, "slurm": slurm, "jobs": data.get("jobs"), "plot": plot,
+            "split_runs": split}
 
 
 RESULT_KINDS = ("last", "max", "min", "qe", "energy")
@@ -203,6 +208,35 @@ class Sweep:
         return ""
 
 
+def qe_rows(template, vorn):
+    """The rows of inp_QE.txt of a quench-energy template (one per run), or
+    None when the template is no quench-energy search."""
+    r = subprocess.run([vorn, "get", template, "Opt_HP", "NrRunT"], capture_output=True,
+                       text=True)
+    if r.returncode != 0:
+        raise SweepError(r.stderr.strip())
+    values = dict(line.split(" = ")[0:2] for line in r.stdout.splitlines())
+    opt_hp = int(values["Opt_HP"].split()[0])
+    runs = int(values["NrRunT"].split()[0])
+    if opt_hp != 2 or runs <= 1:
+        return None
+    path = os.path.join(template, "input", "inp_QE.txt")
+    try:
+        with open(path, encoding="latin-1") as f:
+            rows = [ln for ln in f.read().splitlines() if ln.strip()]
+    except OSError as e:
+        raise SweepError(f"{path}: {e.strerror}")
+    if len(rows) < runs:
+        raise SweepError(f"{path}: {runs} runs (NrRunT) but only {len(rows)} rows")
+    return rows[:runs]
+
+
+def split_points(spec, rows):
+    """One case per grid point and run: a column "run" is added."""
+    spec["names"] = spec["names"] + ["run"]
+    spec["points"] = [p + [str(k)] for p in spec["points"] for k in range(1, len(rows) + 1)]
+
+
 def index_rows(spec):
     return [[f"{k:03d}"] + p for k, p in enumerate(spec["points"], start=1)]
 
@@ -234,7 +268,13 @@ def create(sweep, template, vorn):
         for sub in ["output"] + runs:
             os.makedirs(os.path.join(tmp, sub))
         assignments = [f"{k}={v}" for k, v in spec["fixed"].items()]
-        assignments += [f"{k}={v}" for k, v in zip(spec["names"], point)]
+        assignments += [f"{k}={v}" for k, v in zip(spec["names"], point) if k != "run"]
+        if "run" in spec["names"]:
+            # This case's run of the search: its row of inp_QE.txt alone.
+            run = int(point[spec["names"].index("run")])
+            with open(os.path.join(tmp, "input", "inp_QE.txt"), "w") as f:
+                f.write(spec["qe_rows"][run - 1] + "\n")
+            assignments.append("NrRunT=1")
         r = subprocess.run([vorn, "set", tmp] + assignments, capture_output=True, text=True)
         if r.returncode != 0:
             shutil.rmtree(tmp, ignore_errors=True)
@@ -472,13 +512,18 @@ def main(argv=None):
         spec = load_sweep_file(args.sweep_file)
         sweep_dir = args.dir or os.path.join(os.path.dirname(os.path.abspath(args.sweep_file)),
                                              spec["name"])
+        vorn = find_vorn(args.vorn)
+        if spec["split_runs"]:
+            rows = qe_rows(args.template, vorn)
+            if rows:
+                spec["qe_rows"] = rows
+                split_points(spec, rows)
         sweep = Sweep(sweep_dir, spec)
         if args.collect:
             _, rows = collect(sweep)
             if spec["plot"]:
                 plot_results(sweep, rows)
             return report(sweep, rows, sys.stdout)
-        vorn = find_vorn(args.vorn)
         made = create(sweep, args.template, vorn)
         print(f"{PROG}: {len(sweep.ids)} cases in {sweep.dir} ({made} new, "
               f"{len(sweep.ids) - len(pending(sweep))} finished before)")
