@@ -15,6 +15,15 @@ sys.path.insert(0, os.path.join(SOURCE, "tools", "python"))
 QUICK = ["Demo-001", "Demo-002", "Demo-003", "Demo-008"]
 
 
+def tool(name):
+    """The tool as the build copied it next to vorn (VORN_BIN_DIR), else the
+    source copy."""
+    built = os.path.join(os.environ.get("VORN_BIN_DIR", ""), name)
+    if os.environ.get("VORN_BIN_DIR") and os.path.isfile(built):
+        return built
+    return os.path.join(SOURCE, "tools", name)
+
+
 def vorn_exe():
     exe = os.environ.get("VORN_EXE")
     if not exe or not os.access(exe, os.X_OK):

@@ -6,9 +6,9 @@ import sys
 
 import pytest
 
-from conftest import SOURCE
+from conftest import tool
 
-PLOT = os.path.join(SOURCE, "tools", "vorn-plot")
+PLOT = tool("vorn-plot")
 
 
 def png_size(path):

@@ -9,9 +9,9 @@ import sys
 
 import pytest
 
-from conftest import SOURCE, copy_case, vorn_exe
+from conftest import SOURCE, copy_case, tool, vorn_exe
 
-SWEEP = os.path.join(SOURCE, "tools", "vorn-sweep")
+SWEEP = tool("vorn-sweep")
 TEMPLATE = os.path.join(SOURCE, "examples", "VORN_data", "Demo", "Demo-001")
 
 GRID = """name = "rc_ramp"
