@@ -190,3 +190,14 @@ def test_quench_energy_runs_split_into_cases(tmp_path):
     got = subprocess.run([vorn_exe(), "get", case5, "NrRunT", "RcCon"], capture_output=True,
                          text=True).stdout
     assert got == "NrRunT = 1  (inp_STEP12.txt)\nRcCon = 20 uOhm  (inp_STEP05.txt)\n"
+
+
+def test_readme_study_file(tmp_path):
+    """The README's sweep file makes its 18 cases, each validated by vorn set."""
+    p = os.path.join(SOURCE, "examples", "sweeps", "rc_ramp.toml")
+    r = sweep(TEMPLATE, p, "--slurm", "--dry-run", "--dir", tmp_path / "rc")
+    assert r.returncode == 0, r.stderr
+    index = table(tmp_path / "rc" / "sweep.csv")
+    assert len(index) == 19 and index[1] == ["001", "2.5", "0.5"]
+    assert index[-1] == ["018", "80", "2"]
+    assert "#SBATCH --time=00:10:00" in (tmp_path / "rc" / "sweep.sbatch").read_text()
