@@ -20,6 +20,9 @@ const char* const kAbout =
 
 const char* const kFooter =
     "Without SUBDIR and CASE, vorn asks for them on the console (the dialogue).\n"
+    "'vorn set CASE_DIR NAME=VALUE ...' and 'vorn get CASE_DIR [NAME ...]' edit and\n"
+    "show the values of a case's step files by name (see 'vorn set --help'); a case\n"
+    "whose SUBDIR is literally set or get runs as 'vorn -- set 001'.\n"
     "The case lives in ROOT/SUBDIR/SUBDIR-CASE/ with the directories input/ (read),\n"
     "output/ and Run01/, Run02/, ... (written); e.g. 'vorn Demo 001' runs\n"
     "ROOT/Demo/Demo-001/.  A relative ROOT is taken from the working directory.\n"
@@ -30,7 +33,8 @@ const char* const kFooter =
 // "[SUBDIR CASE]": the two arguments come together or not at all.
 class Formatter : public CLI::Formatter {
 public:
-    std::string make_usage(const CLI::App*, std::string name) const override {
+    std::string make_usage(const CLI::App* app, std::string name) const override {
+        if (app && app->get_parent()) return CLI::Formatter::make_usage(app, name);
         return "Usage: " + name + " [OPTIONS] [SUBDIR CASE]\n";
     }
 };
@@ -43,8 +47,35 @@ void declare_options(CLI::App& app, RunOptions& o) {
     app.add_flag("--explicit-mutual", o.explicit_mutual,
                  "take the inductive coupling to other bands from the previous iteration "
                  "(the older scheme; fails at short time steps)");
+    app.add_option("--mem-limit", o.mem_limit_mb,
+                   "memory the case may use, in MB (default: what the system has available)")
+        ->type_name("MB")
+        ->check(CLI::PositiveNumber);
     app.add_flag("--fresh", o.fresh,
                  "first remove the results (*.dat) of earlier runs from RunNN/");
+}
+
+// `vorn set` and `vorn get`.
+void declare_edit_commands(CLI::App& app, RunOptions& o) {
+    CLI::App* set = app.add_subcommand(
+        "set", "rewrite named values of a case's step files in place and validate the case");
+    set->footer(
+        "Example: vorn set VORN_data/Demo/Demo-001 RcCon=30 RaCon=60\n"
+        "Names as in docs/input-files.md (vorn get CASE_DIR lists them); values in the units\n"
+        "of the files.  The other values and the layout of the files stay as they are.\n"
+        "When a name is unknown, a value has the wrong type or the edited case does not\n"
+        "pass the validation of a run, the files are left as they were (exit status 1).");
+    set->add_option("CASE_DIR", o.edit_case, "the case directory (holding input/)")
+        ->required()
+        ->type_name("");
+    set->add_option("NAME=VALUE", o.edit_args, "the values to set")->required()->type_name("");
+    CLI::App* get = app.add_subcommand("get", "print named values of a case with their units");
+    get->footer("Without NAME, every value of the step files is printed.");
+    get->add_option("CASE_DIR", o.edit_case, "the case directory (holding input/)")
+        ->required()
+        ->type_name("");
+    get->add_option("NAME", o.edit_args, "the names of the values")->type_name("");
+    for (CLI::App* sub : {set, get}) sub->set_help_flag("-h,--help", "print this help and exit");
 }
 
 }  // namespace
@@ -65,9 +96,15 @@ int parse_command_line(int argc, const char* const* argv, RunOptions& o, std::os
         app.add_option("SUBDIR", o.sub_dir, "sub-directory of the case, e.g. Demo")->type_name("");
     CLI::Option* nr = app.add_option("CASE", o.case_nr, "case number, e.g. 001")->type_name("");
     declare_options(app, o);
+    declare_edit_commands(app, o);
 
     try {
         app.parse(argc, argv);
+        for (const char* name : {"set", "get"})
+            if (app.got_subcommand(name)) {
+                o.edit = name;
+                return kEditCase;
+            }
         if (sub->count() != nr->count())
             throw CLI::ArgumentMismatch(
                 "give both SUBDIR and CASE, or neither of them for the console dialogue");

@@ -9,6 +9,8 @@ namespace vorn {
 
 // parse_command_line's result when the case is to be run.
 inline constexpr int kRunCase = -1;
+// parse_command_line's result for `vorn set` / `vorn get` (RunOptions::edit).
+inline constexpr int kEditCase = -2;
 // Exit status after a usage error (unknown option, wrong number of arguments).
 inline constexpr int kUsageStatus = 2;
 

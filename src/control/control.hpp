@@ -20,6 +20,7 @@ void compose_case_directories(Model& m);
 // set-up or the time loop belongs in case_memory_estimate.
 struct MemoryEstimate {
     double matrix = 0;       // system matrix A (NEq x NCa)
+    double factor = 0;       // kept factorisation of the implicit network solution
     double inductances = 0;  // RMut
     double self_field = 0;   // RSFx, RSFy, RSFz
     double other = 0;        // every array of the band, section, position and contact spaces

@@ -27,6 +27,11 @@ struct RunOptions {
     bool create = false;   // --create: make the missing output/ and RunNN/ directories
     bool fresh = false;    // --fresh: remove the results of earlier runs from RunNN/
     bool explicit_mutual = false;  // --explicit-mutual: other bands' coupling from the last iterate
+    int mem_limit_mb = 0;          // --mem-limit MB: memory the case may use; 0: MemAvailable
+    // `vorn set|get CASE_DIR ...`: case editing by name instead of a run.
+    std::string edit;                    // "set", "get" or empty
+    std::string edit_case;               // CASE_DIR
+    std::vector<std::string> edit_args;  // NAME=VALUE ... or NAME ...
 };
 
 // One kind of diagnostic within the present message period (one time step):

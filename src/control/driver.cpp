@@ -14,6 +14,7 @@
 #include "control/control.hpp"
 #include "control/messages.hpp"
 #include "field/field.hpp"
+#include "input/case_edit.hpp"
 #include "input/input.hpp"
 #include "magnetisation/magnetisation.hpp"
 #include "network/network.hpp"
@@ -309,6 +310,11 @@ int vorn_main(Model& m) {
 int run_vorn(int argc, const char* const* argv) {
     Model m;
     const int status = parse_command_line(argc, argv, m.opts, *m.con_out, *m.con_err);
+    if (status == kEditCase) {
+        const RunOptions& o = m.opts;
+        return o.edit == "set" ? set_case_values(o.edit_case, o.edit_args, *m.con_out, *m.con_err)
+                               : get_case_values(o.edit_case, o.edit_args, *m.con_out, *m.con_err);
+    }
     if (status != kRunCase) return status;
     return vorn_main(m);
 }

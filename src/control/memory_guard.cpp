@@ -28,7 +28,7 @@ constexpr double kPerSection = 64, kPerPosition = 40, kPerAdjacent = 5, kPerCros
 }  // namespace
 
 double MemoryEstimate::total() const {
-    return matrix + inductances + self_field + other;
+    return matrix + factor + inductances + self_field + other;
 }
 
 MemoryEstimate case_memory_estimate(const Model& m) {
@@ -41,6 +41,9 @@ MemoryEstimate case_memory_estimate(const Model& m) {
     // first time step (the widest); an infinitely long cable: one band,
     // NCa = 5NS-2.
     e.matrix = m.Opt_Cable == 1 ? NEqB * (5 * NS - 2) * kReal : NEq * (16 * NS - 6) * kReal;
+    // The implicit solution of a finite cable keeps the factors of the band
+    // (their non-zeros, at most the band itself) between solutions.
+    if (m.Opt_Cable == 2 && m.MutExplicit == 0) e.factor = e.matrix;
     // Mutual inductances RMut: sections x (2 NBMut + 1) band distances x sections.
     if (m.NrSteps_inp > 0)
         e.inductances = sections * sections * (2.0 * std::max(m.NBMut, 0) + 1) * kReal;
@@ -73,7 +76,7 @@ long long mem_available_mb(const std::string& meminfo) {
 void memory_guard(Model& m, const std::string& meminfo) {
     const double needed = case_memory_estimate(m).total();
     long long available = m.MemLimitMB;
-    std::string source = "the memory limit given for this run";
+    std::string source = "the limit given with --mem-limit";
     if (available <= 0) {
         available = mem_available_mb(meminfo);
         source = "MemAvailable in " + meminfo;

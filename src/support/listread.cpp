@@ -49,6 +49,9 @@ struct Value {
     bool quoted = false;
     long long repeat = 1;
     int line = 0;  // 1-based line where the value (or its repeat count) starts
+    // Columns [col, end) of the value as written on its line, with its repeat
+    // count; end is npos for a quoted text over several lines.
+    std::size_t col = 0, end = std::string::npos;
 };
 
 // Walks the records of a ListReader or a console stream.  Records are taken
@@ -110,6 +113,7 @@ Value Scanner::next() {
     const std::string& s = lines_[ln_];
     v.line = static_cast<int>(ln_) + 1;
     const std::size_t start = col_;
+    v.col = start;
     if (s[col_] == ',') {
         ++col_;
         comma_ok_ = false;
@@ -159,6 +163,7 @@ Value Scanner::next() {
         v.text = s.substr(b, col_ - b);
         v.raw = s.substr(start, col_ - start);
     }
+    if (ln_ + 1 == static_cast<std::size_t>(v.line)) v.end = col_;
     finish_value();
     return v;
 }
@@ -340,7 +345,7 @@ bool ListReader::at_end() const {
     return line_ >= static_cast<int>(lines_.size());
 }
 
-void ListReader::read(const std::vector<RItem>& items) {
+void ListReader::read(const std::vector<RItem>& items, std::vector<ValuePlace>* places) {
     const std::string head = "Error reading file " + name_ + ": ";
     const auto nlines = static_cast<int>(lines_.size());
     auto file_size = [&] {
@@ -404,6 +409,11 @@ void ListReader::read(const std::vector<RItem>& items) {
             }
             if (cur.repeat == 0)
                 throw ReadError(head + on + " has the repeat count 0 in " + quote(cur.raw));
+            if (places) places->push_back({cur.line, cur.col, cur.end, cur.repeat, 0});
+        } else if (places) {
+            ValuePlace next = places->back();
+            ++next.in_repeat;
+            places->push_back(next);
         }
         const std::string on = what + " on line " + std::to_string(cur.line);
         auto refuse = [&](Conv c, const char* type, const char* range) {

@@ -43,6 +43,17 @@ struct RItem {
     RItem(std::string n, std::string* p) : name(std::move(n)), target(p) {}
 };
 
+// Where one value of a read is written: its line (1-based), the columns
+// [begin, end) of its token on that line, including a repeat count "r*"
+// (end is npos for a quoted text over several lines), how many values the
+// token stands for and which of them this one is (0-based).
+struct ValuePlace {
+    int line = 0;
+    std::size_t begin = 0, end = 0;
+    long long repeat = 1;
+    long long in_repeat = 0;
+};
+
 class ListReader {
 public:
     // Reads the whole file.  display_name is used in messages (normally the
@@ -51,8 +62,9 @@ public:
     // For console answers and tests: the text is the content of the "file".
     static ListReader from_text(std::string text, std::string display_name);
 
-    // One READ statement.
-    void read(const std::vector<RItem>& items);
+    // One READ statement.  With `places`, the places of its values are
+    // appended to it as well (one per item, in order).
+    void read(const std::vector<RItem>& items, std::vector<ValuePlace>* places = nullptr);
     void read(std::initializer_list<RItem> items) { read(std::vector<RItem>(items)); }
 
     // True when no record is left.

@@ -93,7 +93,7 @@ TEST(MemoryGuard, StopsWithSizeNeededAndAvailable) {
     EXPECT_EQ(g.stop(g.meminfo("1024")), "");
     g.m.MemLimitMB = 1000;
     EXPECT_NE(g.stop(g.meminfo("999999999")).find(
-                  " MB, 1000 MB are available (the memory limit given for this run)"),
+                  " MB, 1000 MB are available (the limit given with --mem-limit)"),
               std::string::npos);
 }
 

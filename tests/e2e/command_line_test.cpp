@@ -112,6 +112,18 @@ TEST_F(CommandLine, ExplicitMutualSelectsTheOlderScheme) {
     EXPECT_EQ(read_lines(case_dir / "Run01" / "Progress.dat").size(), implicit_progress);
 }
 
+TEST_F(CommandLine, MemLimitStopsACaseThatNeedsMore) {
+    const ExeResult r = run({"--mem-limit", "1", "Demo", "001"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Not enough memory for this case: its arrays need about "),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find(" MB, 1 MB are available (the limit given with --mem-limit)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(run({"--mem-limit", "4000", "Demo", "001"}).status, 0);
+}
+
 TEST_F(CommandLine, WithoutArgumentsTheDialogueIsAsBefore) {
     const ExeResult r = run({}, "Demo\n001\n");
     EXPECT_EQ(r.status, 0);
