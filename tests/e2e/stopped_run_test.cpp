@@ -119,6 +119,8 @@ TEST(KilledRun, EveryFileEndsInACompleteLineWhereverTheKillFalls) {
     std::mt19937 rng(13);
     std::uniform_real_distribution<double> moment(0.0, full);
     constexpr int kKills = 24;
+    const std::size_t full_lines = read_lines(dir / "Run01" / "Progress.dat").size();
+    int mid_run = 0;  // kills that fell between the first and the last step
     for (int k = 0; k < kKills; ++k) {
         const double at = moment(rng);
         const pid_t pid = start_vorn(tmp.path());
@@ -126,7 +128,10 @@ TEST(KilledRun, EveryFileEndsInACompleteLineWhereverTheKillFalls) {
         ::kill(pid, SIGKILL);
         wait_status(pid);
         expect_complete(dir, ref, "after a kill at " + std::to_string(at) + " s");
+        const std::size_t n = read_lines(dir / "Run01" / "Progress.dat").size();
+        if (n > 2 && n < full_lines) ++mid_run;
     }
+    EXPECT_GE(mid_run, 5);
 }
 
 class Interrupted : public ::testing::TestWithParam<int> {};
