@@ -13,6 +13,7 @@
 #include "control/command_line.hpp"
 #include "control/control.hpp"
 #include "control/messages.hpp"
+#include "control/step_checks.hpp"
 #include "field/field.hpp"
 #include "input/case_edit.hpp"
 #include "input/input.hpp"
@@ -182,7 +183,15 @@ void output_phase(Model& m) {
     write_nts(m, m.FinalStep);
 }
 
-void time_step(Model& m) {
+// The files that stay open over the run get the records of the step.
+void flush_step_files(Model& m) {
+    m.log_unit.flush();
+    m.qe_unit.flush();
+    m.qesum_unit.flush();
+}
+
+// One time step; true when it converged and its results are written.
+bool time_step(Model& m) {
     m.NTS = m.NTS + 1;
     time_calculation(m);
     b_applied_definition(m);
@@ -192,17 +201,21 @@ void time_step(Model& m) {
     m.StepAdd = 0;
     m.IndUnch = 0;
 
-    const bool converged = attempt_loop(m);
-    if (converged && m.StepAdd == 0) {
+    const bool converged = attempt_loop(m) && m.StepAdd == 0;
+    if (converged) {
+        check_finite_step(m);
         output_phase(m);
+        flush_step_files(m);
     } else if (m.NTS == 0) {
         stop_with_message(m, "No steady state solution found for t=0. Program aborted");
     }  // otherwise the next pass repeats the step with half the time step
 
     if (m.Time > m.TimeEnd || m.NrSteps_inp == 0) m.EndOfRun = 1;
+    return converged;
 }
 
 void qe_iteration(Model& m) {
+    stop_if_interrupted(m, m.Time);
     const double t_start = cpu_seconds();
     m.Iter = m.Iter + 1;
     qe_restore_start_state(m);  // a no-op without the quench-energy search
@@ -218,8 +231,11 @@ void qe_iteration(Model& m) {
     m.NTS = -1;
     m.QE_Dec(m.Iter) = -99;
     m.EndOfRun = 0;
+    double t_written = 0;  // time of the last step with results, s
     while (m.VoltStopFlag == 0 && m.QE_Dec(m.Iter) == -99) {
-        time_step(m);
+        if (time_step(m)) t_written = m.Time;
+        // A signal takes effect once the step's results are written.
+        stop_if_interrupted(m, t_written);
         if (m.EndOfRun == 1 || m.VoltStopFlag == 1) break;
     }
     m.NTS_end = m.NTS;
@@ -286,6 +302,7 @@ void simulate(Model& m) {
 }
 
 int vorn_main(Model& m) {
+    const InterruptHandlers handlers;
     int status = kStopStatus;
     try {
         initialize_1(m);

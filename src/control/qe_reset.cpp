@@ -38,7 +38,9 @@ std::vector<RArr2*> network_results(Model& m) {
 }
 
 std::vector<RArr1*> network_vectors(Model& m) {
-    return {&m.A_nca, &m.CSB1, &m.CSB2, &m.CWB1, &m.CWB2};
+    // X_last and B_last: the implicit solution's initial guess and the
+    // right-hand side it answered.
+    return {&m.A_nca, &m.CSB1, &m.CSB2, &m.CWB1, &m.CWB2, &m.X_last, &m.B_last};
 }
 
 // Run-state scalars of the time loop (dIdt among them: the schedule keeps it
@@ -84,6 +86,9 @@ void qe_restore_start_state(Model& m) {
     i = 0;
     for (RArr1* a : network_vectors(m)) *a = k.network1[i++];
     m.NrSATs = k.NrSATs;
+    // A factorisation kept from the last iteration would give the same
+    // numbers, but making it afresh keeps every iteration's work alike.
+    m.A_LU.valid = 0;
     i = 0;
     for (double* v : run_reals(m)) *v = k.reals[i++];
     i = 0;

@@ -144,9 +144,12 @@ bool choose_step(Model& m) {
     if (m.StepAdd == 1) {  // the previous attempt failed: half the step
         m.dt = m.dt / m.Two;
         // A step that keeps failing would otherwise be halved forever.
-        if (m.dt <= 0 || m.dt <= std::ldexp(m.dt_inp(k), -40))
-            stop_with_message(m, list_directed({"No convergence at t=", m.Time_prev,
-                                                "s: time step halved 40 times. Program aborted"}));
+        if (m.dt <= 0 || m.dt <= std::ldexp(m.dt_inp(k), -40)) {
+            std::string text = list_directed(
+                {"No convergence at t=", m.Time_prev, "s: time step halved 40 times. Program aborted"});
+            text.pop_back();  // the record's line end: the reason is the file's last line
+            stop_with_message(m, text);
+        }
         m.Time = m.Time_prev + m.dt;
         m.NrStepDt = 0;
         m.DtReduced = 1;

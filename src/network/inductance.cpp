@@ -101,7 +101,7 @@ void rmut_finite(Model& m, double a) {
 void write_rmut(Model& m) {
     const std::string path = m.output_dir + "RMut.dat";
     OutFile file;
-    if (!file.open(path, OpenMode::Replace)) stop_with_message(m, "Cannot open " + path);
+    if (!file.open(path, OpenMode::Whole)) stop_with_message(m, "Cannot open " + path);
     file.line("Mutual inductances, M [nH]");
     static const Format row_format("(I4,A1,I5,100(A1,F12.6))");
     std::vector<FItem> items;

@@ -203,7 +203,7 @@ void band_table(Model& m, RArr2& a, int b2, int i1, int i2, double mult, const c
                 std::string_view title) {
     if (!a.allocated()) return;
     OutFile f;
-    if (!f.open(m.output_dir + file, OpenMode::Replace)) {
+    if (!f.open(m.output_dir + file, OpenMode::Whole)) {
         msg(m, "Cannot write " + m.output_dir + file);
         return;
     }
@@ -214,7 +214,7 @@ void band_table(Model& m, RArr2& a, int b2, int i1, int i2, double mult, const c
 
 void write_matprop(Model& m) {
     OutFile f;
-    if (!f.open(m.output_dir + "Mat_prop.dat", OpenMode::Replace)) {
+    if (!f.open(m.output_dir + "Mat_prop.dat", OpenMode::Whole)) {
         msg(m, "Cannot write " + m.output_dir + "Mat_prop.dat");
         return;
     }

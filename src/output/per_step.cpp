@@ -280,10 +280,10 @@ void write_field_line(Model& m, const std::string& prefix) {
         const RArr1& ref = m.*fl.ref;
         if (!bfl.allocated() || !ref.allocated()) continue;
         const int n = std::min({m.NrPFL, bfl.hi(), ref.hi()});
-        if (f.open(prefix + fl.raw_file, OpenMode::Replace))
+        if (f.open(prefix + fl.raw_file, OpenMode::Whole))
             print_1d_real(m, f, bfl, 1, n, 1000.0, fl.raw_title);
         for (int i = 1; i <= n; ++i) bfl(i) = bfl(i) - ref(i) * m.CPC / m.NS;
-        if (f.open(prefix + fl.comp_file, OpenMode::Replace))
+        if (f.open(prefix + fl.comp_file, OpenMode::Whole))
             print_1d_real(m, f, bfl, 1, n, 1000.0, fl.comp_title);
     }
 }
@@ -304,7 +304,7 @@ void fit_to(const A& a, Selection& s) {
 
 void write_snapshot(Model& m, const Entry& e, Selection s, const std::string& prefix) {
     OutFile f;
-    if (!f.open(prefix + e.file, OpenMode::Replace)) return;
+    if (!f.open(prefix + e.file, OpenMode::Whole)) return;
     if (e.real) {
         RArr2& a = m.*e.real;
         fit_to(a, s);

@@ -37,7 +37,7 @@ void cpu_times(Model& m, SummaryLines& o) {
 
 void write_summary(Model& m) {
     OutFile f;
-    if (!f.open(m.output_dir + "Summary.dat", OpenMode::Replace)) {
+    if (!f.open(m.output_dir + "Summary.dat", OpenMode::Whole)) {
         // The results of the run are already written; the report is not
         // worth stopping for, but the user must learn that it is missing.
         msg(m, "Cannot write " + m.output_dir + "Summary.dat");
