@@ -92,9 +92,14 @@ void remove_earlier_results(Model& m) {
                 !std::isdigit(static_cast<unsigned char>(name[4])))
                 continue;
             std::vector<fs::path> results;
-            for (const auto& f : fs::directory_iterator(run.path(), ec))
-                if (f.is_regular_file(ec) && f.path().extension() == ".dat")
+            // Result files, and the temporary ones (".dat.tmp") that a killed
+            // run may have left while writing a snapshot or report.
+            for (const auto& f : fs::directory_iterator(run.path(), ec)) {
+                const std::string fn = f.path().filename().string();
+                const bool tmp = fn.size() > 8 && fn.compare(fn.size() - 8, 8, ".dat.tmp") == 0;
+                if (f.is_regular_file(ec) && (f.path().extension() == ".dat" || tmp))
                     results.push_back(f.path());
+            }
             int removed = 0;
             for (const fs::path& f : results)
                 if (fs::remove(f, ec)) ++removed;

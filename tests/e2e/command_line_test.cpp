@@ -221,6 +221,7 @@ TEST_F(CommandLine, FreshRemovesEarlierResultsButNeverInput) {
 
     // A snapshot no run of the present input writes, and a file of the user.
     write_file(run01 / " 1 99999999999 Cs.dat", "stale\n");
+    write_file(run01 / " 1 99999999999 Ca.dat.tmp", "half a snapsh");  // left by a killed run
     write_file(run01 / "notes.txt", "mine\n");
     std::vector<std::pair<fs::path, std::string>> inputs;
     for (const auto& e : fs::recursive_directory_iterator(tmp.path() / "VORN_data"))
@@ -238,6 +239,7 @@ TEST_F(CommandLine, FreshRemovesEarlierResultsButNeverInput) {
     EXPECT_EQ(read_file(run01 / "Progress.dat"), progress);
     EXPECT_EQ(read_file(run01 / "Signals.dat"), signals);
     EXPECT_FALSE(fs::exists(run01 / " 1 99999999999 Cs.dat"));
+    EXPECT_FALSE(fs::exists(run01 / " 1 99999999999 Ca.dat.tmp"));
     EXPECT_EQ(read_file(run01 / "notes.txt"), "mine\n");
     for (const auto& [path, text] : inputs) EXPECT_EQ(read_file(path), text) << path;
     // The messages file keeps growing; it is not a result of a run directory.
