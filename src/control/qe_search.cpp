@@ -57,31 +57,25 @@ void next_trial(Model& m) {
     const int r = m.Run, it = m.Iter;
     const double F = m.qe_f(r);
     const bool quench = m.QE_Dec(it) == 1;
-    if (m.hp_or_tc(r) == 1) {
-        const double x = m.e_hp(r, it);
-        double next;
+    // A quench lowers the upper end of the bracket, a recovery raises the
+    // lower end; a missing other end (still at its start value) means the
+    // trial is divided or multiplied by F, else the bracket is bisected.
+    auto next_of = [&](double x, double& lo, double& hi) {
         if (quench) {
-            m.E_HP_max = x;
-            next = m.E_HP_min < 1e-10 ? x / F : (x + m.E_HP_min) / 2;
-        } else {
-            m.E_HP_min = x;
-            next = m.E_HP_max > 1e10 ? x * F : (x + m.E_HP_max) / 2;
+            hi = x;
+            return lo < 1e-10 ? x / F : (x + lo) / 2;
         }
+        lo = x;
+        return hi > 1e10 ? x * F : (x + hi) / 2;
+    };
+    if (m.hp_or_tc(r) == 1) {
+        const double next = next_of(m.e_hp(r, it), m.E_HP_min, m.E_HP_max);
         m.e_hp(r, it + 1) = next;
         m.tc_qe(r, it + 1) = m.tc_qe(r, it);
         // The pulse keeps its shape; its energy becomes the new trial.
         scale_heater_table_to(m, next);
     } else {
-        const double x = m.tc_qe(r, it);
-        double next;
-        if (quench) {
-            m.TC_max = x;
-            next = m.TC_min < 1e-10 ? x / F : (x + m.TC_min) / 2;
-        } else {
-            m.TC_min = x;
-            next = m.TC_max > 1e10 ? x * F : (x + m.TC_max) / 2;
-        }
-        m.tc_qe(r, it + 1) = next;
+        m.tc_qe(r, it + 1) = next_of(m.tc_qe(r, it), m.TC_min, m.TC_max);
         m.e_hp(r, it + 1) = m.e_hp(r, it);
     }
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "field/field.hpp"
+#include "field/resistance_fixture.hpp"
 #include "small_cable.hpp"
 
 namespace vorn {
@@ -30,8 +31,6 @@ protected:
         m.RRRs.fill(100.0);
         m.Cs_mat.fill(3e-7);
         m.NPOWs.fill(20.0);
-        m.Norms.fill(0);
-        m.AnyNormS = 0;
         m.BTs.fill(5.0);
         m.Ts.fill(4.2);
         m.ICs.fill(500.0);
@@ -40,15 +39,7 @@ protected:
         m.RhoMin = 1e-15;
         m.RhoAcc = 1e-16;
         m.Opt_RsCalc = 2;
-        m.Opt_UnifCur1 = 0;
-        m.NTS = 1;
-        m.NrItRs = 2;
-        m.CntR = 1;
-        m.FRsLim = 1e30;
-        m.NrRhoSp = 0;
-        m.NBRhoSp.allocate(1, 0, 0);
-        m.NSRhoSp.allocate(1, 0, 0);
-        m.RsSp.allocate(1, 0, 0.0);
+        test::second_iteration_plain_strands(m);
         for (int s = 2; s <= m.NS_2m1; ++s) ASSERT_EQ(rsmin(s), 1e-15 * m.l_div_a(s));
         // on entry: the minimum (a zero reference would hold Rs at 0)
         for (int b = 1; b <= 2; ++b)

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "field/field.hpp"
+#include "field/resistance_fixture.hpp"
 #include "small_cable.hpp"
 
 namespace vorn {
@@ -27,21 +28,11 @@ protected:
         m.RRRs.fill(100.0);
         m.Cs_mat.fill(3e-7);
         m.NPOWs.fill(30.0);
-        m.Norms.fill(0);
-        m.AnyNormS = 0;
         m.BDOTs.fill(0.0);
         m.Opt_IcRedIF = 0;
         m.RhoIc = 1e-14;
         m.RhoMin = 1e-16;
-        m.Opt_UnifCur1 = 0;
-        m.NTS = 1;
-        m.NrItRs = 2;
-        m.CntR = 1;
-        m.FRsLim = 1e30;
-        m.NrRhoSp = 0;
-        m.NBRhoSp.allocate(1, 0, 0);
-        m.NSRhoSp.allocate(1, 0, 0);
-        m.RsSp.allocate(1, 0, 0.0);
+        test::second_iteration_plain_strands(m);
     }
     static int band(int k) { return 1 + k / 14; }
     static int sec(int k) { return 2 + k % 14; }
