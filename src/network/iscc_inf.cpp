@@ -59,7 +59,7 @@ void clear_band(Model& m, int j) {
 // stores its currents and powers in row j of the Inf tables.
 void solve_band(Model& m, int j) {
     const int N = m.NS;
-    create_system_matrix(m);
+    create_system_matrix(m, true);
     fill_infinit_array(m, j);
     solve_infinit_array(m);
     for (int k = 1; k <= N - 1; ++k) {
@@ -76,7 +76,7 @@ void solve_band(Model& m, int j) {
     }
     convert_sec_to_pos(N, m.CsInf.row(j), m.CpInf.row(j), 2);
     convert_sec_to_pos(N, m.PsInf.row(j), m.PpInf.row(j), 1);
-    release_system_matrix(m);
+    release_system_matrix(m, true);
 }
 
 void copy_band(RArr2& a, int from, int to) {

@@ -44,9 +44,13 @@ void inductance(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac);
 void inductance_infinite(Model& m, int NRow, int i1, int NFac);
 
 // --- assembly and solution --------------------------------------------------------------
-// Creates the system matrix A (NEq x NCa) for one solution, and releases it.
-void create_system_matrix(Model& m);
-void release_system_matrix(Model& m);
+// Takes up the system matrix A for one solution from its workspace, and
+// hands it back: the case's (NEq x NCa, NEqB x NCa for an infinitely long
+// cable) or, with reference, the NEqB x NCa one of the infinitely long
+// reference.  A taken-up workspace keeps its old values: the fill that
+// starts every assembly zeroes it.
+void create_system_matrix(Model& m, bool reference = false);
+void release_system_matrix(Model& m, bool reference = false);
 void fill_band_1(Model& m);
 void fill_array(Model& m);
 void fill_band_nb(Model& m);

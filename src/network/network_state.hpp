@@ -85,7 +85,11 @@ struct NetworkState {
 
     // --- system -----------------------------------------------------------------------
     RArr2 A;      // NEq x NCa while one solution is made
-    RArr2 A_store;  // storage of A kept between solutions (system_matrix.cpp)
+    RArr2 A_store;      // the case's workspace for A, kept between solutions
+    RArr2 A_ref_store;  // NEqB x NCa workspace of the infinitely long reference
+    // 1: every solution gets a freshly allocated, zeroed matrix instead of
+    // its workspace (the reference behaviour the workspaces are compared to).
+    int FreshMatrix = 0;
     RArr1 A_nca;  // 1..NEq, last right-hand side
     RArr1 CSB1, CSB2;  // s, boundary section currents (A)
     RArr1 CWB1, CWB2;  // wire, end currents (A)

@@ -1,16 +1,18 @@
-// The system matrix exists only while one solution is made: created before
-// the assembly, released after the currents have been taken from it.
+// The system matrix exists only while one solution is made: taken up from a
+// workspace before the assembly, handed back after the currents have been
+// taken from it.
 //
 // Finite cable: NEq = NB*NEqB rows in band storage.  Infinitely long cable:
-// the NEqB rows of its single band (the infinitely-long-ramp reference of a
-// finite cable uses this shape too).  NCa columns, the last one the
-// right-hand side.
+// the NEqB rows of its single band; the infinitely-long-ramp reference of a
+// finite cable uses this shape too, in a workspace of its own, so that it
+// never holds (or zeroes) the NEq rows of the cable.  NCa columns, the last
+// one the right-hand side.
 //
 // The matrix of a long cable is large (NEq*NCa reals, hundreds of MB for 36
-// strands and hundreds of bands) and is made for every iteration of every
-// time step.  Its storage is therefore kept in A_store between solutions
-// and taken up again by the next creation, which zeroes it without asking
-// the system for fresh memory.
+// strands and hundreds of bands) and is needed for every iteration of every
+// time step.  Each workspace is therefore allocated once for the case and
+// reused without being zeroed here: fill_band_1 and fill_infinit_array,
+// which start every assembly, zero it.
 #include <utility>
 
 #include "network/network.hpp"
@@ -18,17 +20,32 @@
 
 namespace vorn {
 
-void create_system_matrix(Model& m) {
-    if (m.A.allocated()) throw FatalError("Attempting to allocate already allocated variable 'a'");
-    const int rows = m.Opt_Cable == 1 ? m.NEqB : m.NEq;
-    m.A = std::move(m.A_store);  // the storage of the last solution, if any
-    m.A_store = RArr2{};
-    m.A.allocate(1, rows, 1, m.NCa, 0.0);  // reuses that storage when it is large enough
+namespace {
+
+bool has_shape(const RArr2& a, int rows, int cols) {
+    return a.allocated() && a.lo1() == 1 && a.hi1() == rows && a.lo2() == 1 && a.hi2() == cols;
 }
 
-void release_system_matrix(Model& m) {
+}  // namespace
+
+void create_system_matrix(Model& m, bool reference) {
+    if (m.A.allocated()) throw FatalError("Attempting to allocate already allocated variable 'a'");
+    const int rows = (reference || m.Opt_Cable == 1) ? m.NEqB : m.NEq;
+    RArr2& store = reference ? m.A_ref_store : m.A_store;
+    if (m.FreshMatrix == 1) store.deallocate();
+    if (has_shape(store, rows, m.NCa)) {
+        m.A = std::move(store);
+    } else {
+        store.deallocate();  // a workspace of another shape is not kept alongside
+        m.A.allocate(1, rows, 1, m.NCa, 0.0);
+    }
+    store = RArr2{};
+}
+
+void release_system_matrix(Model& m, bool reference) {
     if (!m.A.allocated()) throw FatalError("Attempt to DEALLOCATE unallocated 'a'");
-    m.A_store = std::move(m.A);
+    RArr2& store = reference ? m.A_ref_store : m.A_store;
+    store = std::move(m.A);
     m.A = RArr2{};
 }
 
