@@ -2,9 +2,13 @@
 """Writes the benchmark cases of the network solver below DIR/VORN_data/Bench/,
 each a copy of the shipped Demo-001 with the values below changed.
 
-usage: make_cases.py DIR
+usage: make_cases.py DIR [VORN]
+
+With VORN (the program, for its `set` command) the cases of the suite run by
+bench/run are written as well: Suite-A, -B, -C and -D below.
 """
 import shutil
+import subprocess
 import sys
 from pathlib import Path
 
@@ -42,8 +46,54 @@ def make(dest, name, ns, nb, w_mm, th_mm, diam_mm, pitch_mm, ra_uohm, nbmut, row
     schedule(inp / "inp_TimeSteps.txt", rows)
 
 
+def derived(dest, name, demo, settings, steps=None):
+    """A copy of Demo-<demo> as Suite-<name>, values changed by name with
+    `vorn set`; steps, when given, replaces its time-step table."""
+    case = dest / "VORN_data" / "Bench" / ("Bench-Suite" + name)
+    if case.exists():
+        shutil.rmtree(case)
+    shutil.copytree(ROOT / ("Demo-" + demo), case)
+    if settings:
+        subprocess.run([VORN[0], "set", str(case)] + settings, check=True,
+                       stdout=subprocess.DEVNULL)
+    if steps is not None:
+        (case / "input" / "inp_TimeSteps.txt").write_text(steps)
+        set_values(case / "input" / "inp_STEP12.txt", {1: str(steps.count("\n") - 1)})
+
+
+VORN = []
+
+
+def suite(dest):
+    """The cases users run, with schedules cut short so that the whole suite
+    takes a few minutes on two cores."""
+    # (a) coupling currents: 36 strands, 360 bands, NBMut = 8, 0.1 T/s in
+    # 10 ms steps: 5 steps (the full case has 100).
+    make(dest, "SuiteA", 36, 360, 15.1, 1.5, 0.825, 115.0, 200.0, 8, [(0.05, 0.1, 0.01)])
+    # (b) heater quench, n-power law, adiabatic: the Demo-005 cable widened
+    # to 28 strands of 1.065 mm and 100 bands; the first 0.75 ms of the
+    # heater pulse in 50 us steps: 15 steps (the full case has about 200).
+    derived(dest, "B", "005", ["NS=28", "NB=100", "w=15.1", "Th1=1.9", "Th2=1.9",
+                               "DiamStr=1.065", "TPStr=115"],
+            "0  0.000  0  0.0  5.0  0  0  0  2240.0  0.0001\n"
+            "1  0.00075  0  0.0  0.0  0  0  0  0.0  0.00005\n")
+    # (c) self field (Opt_SF = 1, NBSF = 5), 36 strands, 60 bands, a
+    # transport-current ramp of 1000 A/s for 0.1 s in 10 ms steps.
+    derived(dest, "C", "001", ["NS=36", "NB=60", "w=15.1", "Th1=1.5", "Th2=1.5",
+                               "Opt_SF=1", "NBSF=5", "TPStr=115"],
+            "0  0.0  0  0.0  0.0  0  0  0.0  0.0  0.01\n"
+            "1  0.1  0  0.0  0.0  0  0  1000.0  100.0  0.01\n")
+    # (d) quench-energy search, three runs, on a 12-strand cable (the
+    # Demo-009 search on the strands of Demo-001).
+    derived(dest, "D", "009", ["NS=12", "w=5.0", "TPStr=60"])
+
+
 def main():
     dest = Path(sys.argv[1])
+    if len(sys.argv) > 2:
+        VORN.append(sys.argv[2])
+        suite(dest)
+        return
     # 24 strands, 20 bands, NBMut = 2, 1 T/s for 30 ms (Demo-001 widened).
     for name, dt in (("A20ms", 0.02), ("A2ms", 0.002), ("A200us", 0.0002), ("A1us", 1e-6)):
         dur = 0.04 if dt >= 0.02 else min(0.03, 20 * dt)

@@ -3,13 +3,16 @@
 //   vorn_netbench SUB CASE run [explicit]
 //       runs the case (from the working directory, like vorn) with the
 //       implicit or the explicit coupling to the other bands and prints the
-//       exit status, wall time, network solutions, factorisations and GMRES
-//       iterations; the inner iterations per step are in the run's
+//       exit status, wall time, time steps, implicit solutions,
+//       factorisations, GMRES iterations, network solutions of any kind and
+//       the peak resident memory (kB); the inner iterations per step are in the run's
 //       VORN_convergency.dat.
 //   vorn_netbench SUB CASE spectral DT...
 //       sets the case up, fixes the resistances at their t = 0 values and
 //       prints, for each time step DT (s), the spectral radius of the
 //       explicit scheme's error propagation.
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,8 +36,13 @@ int run_case(Model& m, bool expl) {
     const int status = vorn_main(m);
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    std::printf("status %d wall %.2f s steps %d solutions %d factorisations %d krylov %ld\n",
-                status, wall, m.NTS_end, m.Stats.NrSolve, m.Stats.NrFactor, m.Stats.NrKrylov);
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    std::printf(
+        "status %d wall %.2f s steps %d solutions %d factorisations %d krylov %ld network %d "
+        "peak_kb %ld\n",
+        status, wall, m.NTS_end, m.Stats.NrSolve, m.Stats.NrFactor, m.Stats.NrKrylov,
+        m.Stats.NrNetwork, ru.ru_maxrss);
     return status;
 }
 

@@ -72,6 +72,7 @@ void right_hand_side_check(Model& m) {
 }
 
 void network_solution(Model& m) {
+    ++m.Stats.NrNetwork;
     if (m.Opt_UnifCur1 == 2 || (m.Opt_UnifCur1 == 1 && m.NTS == 0)) {
         currents_powers_calculation_equal(m);
     } else if (m.Opt_Cable == 1) {

@@ -24,6 +24,7 @@ struct MutTerm {
 struct NetSolverStats {
     int NrFactor = 0;      // factorisations made
     int NrSolve = 0;       // implicit solutions made
+    int NrNetwork = 0;     // network solutions made, by any method
     long NrKrylov = 0;     // GMRES iterations over all of them
     int NrKrylovLast = 0;  // GMRES iterations of the last solution
     double ResNet = 0;     // its preconditioned residual, max norm (A)
