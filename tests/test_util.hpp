@@ -76,6 +76,19 @@ inline void set_step_value(const fs::path& file, int index, const std::string& v
     write_file(file, text);
 }
 
+// Changes the working directory for the lifetime of the object (the case
+// root is relative to it).
+class InDir {
+public:
+    explicit InDir(const fs::path& dir) : saved_(fs::current_path()) { fs::current_path(dir); }
+    ~InDir() { fs::current_path(saved_); }
+    InDir(const InDir&) = delete;
+    InDir& operator=(const InDir&) = delete;
+
+private:
+    fs::path saved_;
+};
+
 // The example case as shipped: <root>/Demo/Demo-001/{input,output,Run01}.
 inline fs::path example_root() { return fs::path(VORN_SOURCE_DIR) / "examples" / "VORN_data"; }
 

@@ -18,19 +18,6 @@
 namespace vorn::test {
 namespace {
 
-// Changes the working directory for the lifetime of the object (the case
-// root is relative to it).
-class InDir {
-public:
-    explicit InDir(const fs::path& dir) : saved_(fs::current_path()) { fs::current_path(dir); }
-    ~InDir() { fs::current_path(saved_); }
-    InDir(const InDir&) = delete;
-    InDir& operator=(const InDir&) = delete;
-
-private:
-    fs::path saved_;
-};
-
 struct RunResult {
     int status = -1;
     std::vector<std::vector<double>> progress;  // Progress.dat rows, all 36 columns

@@ -14,17 +14,6 @@
 namespace vorn::test {
 namespace {
 
-class InDir {
-public:
-    explicit InDir(const fs::path& dir) : saved_(fs::current_path()) { fs::current_path(dir); }
-    ~InDir() { fs::current_path(saved_); }
-    InDir(const InDir&) = delete;
-    InDir& operator=(const InDir&) = delete;
-
-private:
-    fs::path saved_;
-};
-
 // Every file the run wrote below the case (output/ and Run01/), by relative
 // path.  Summary.dat is left out: it holds the CPU time of the run.
 std::map<std::string, std::string> run_files(const fs::path& root, const std::string& number,
