@@ -34,29 +34,28 @@ void columns(SummaryLines& o, const Format& fmt, const std::vector<std::string_v
     o.file().fmt(fmt, items);
 }
 
-// One row: an integer key followed by separated reals.
-void real_row(SummaryLines& o, const Format& fmt, int key, const std::vector<double>& v,
-              std::string_view sep) {
+// One row: an integer key followed by separated values (reals or integers).
+template <class T>
+void key_row(SummaryLines& o, const Format& fmt, int key, const std::vector<T>& v,
+             std::string_view sep) {
     std::vector<FItem> items;
     items.reserve(2 * v.size() + 1);
     items.emplace_back(key);
-    for (double x : v) {
+    for (T x : v) {
         items.emplace_back(sep);
         items.emplace_back(x);
     }
     o.file().fmt(fmt, items);
 }
 
+void real_row(SummaryLines& o, const Format& fmt, int key, const std::vector<double>& v,
+              std::string_view sep) {
+    key_row(o, fmt, key, v, sep);
+}
+
 void int_row(SummaryLines& o, const Format& fmt, int key, const std::vector<int>& v,
              std::string_view sep) {
-    std::vector<FItem> items;
-    items.reserve(2 * v.size() + 1);
-    items.emplace_back(key);
-    for (int x : v) {
-        items.emplace_back(sep);
-        items.emplace_back(x);
-    }
-    o.file().fmt(fmt, items);
+    key_row(o, fmt, key, v, sep);
 }
 
 void section_geometry(Model& m, SummaryLines& o) {
