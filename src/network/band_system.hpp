@@ -59,13 +59,6 @@ inline double& full_rhs(Model& m, int row) {
     return m.A(row, m.NCa);
 }
 
-// Banded forward elimination without pivoting over raw rows of length ld
-// (solve.cpp): band columns 1..nband, diagonal in column W, a right-hand
-// side in column nband+1 when ld > nband.  With keep the multipliers stay
-// left of the diagonal (an LU factorisation), otherwise those entries are
-// zeroed.
-void band_eliminate(double* a, std::size_t ld, int Nt, int W, int nband, bool keep);
-
 // Value of variable g after solve_array or solve_infinit_array.
 inline double solution(const Model& m, int var) {
     return m.A(var, 1);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "control/messages.hpp"
+#include "network/band_kernel.hpp"
 #include "network/band_system.hpp"
 #include "network/network.hpp"
 #include "support/stop.hpp"
@@ -64,7 +65,7 @@ void factorise(Model& m) {
     const int Nt = m.NEq, nband = m.NCa - 1;
     f.LU.allocate(1, Nt, 1, nband, 0.0);
     for (int i = 1; i <= Nt; ++i) std::copy_n(m.A.row(i), nband, f.LU.row(i));
-    band_eliminate(f.LU.data(), std::size_t(nband), Nt, m.NBw, nband, true);
+    band_eliminate(f.LU.data(), std::size_t(nband), Nt, m.NBw, nband, false, true);
     // The rows are sparse within the band: the substitutions run over the
     // nonzeros only.
     const int W = m.NBw;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "control/messages.hpp"
+#include "network/band_kernel.hpp"
 #include "network/band_system.hpp"
 #include "network/network.hpp"
 #include "support/stop.hpp"
@@ -19,9 +20,6 @@ namespace vorn {
 
 namespace {
 
-// Factors of at most this magnitude (or not a number) leave the row as it
-// is: structurally zero entries are never processed.
-constexpr double kNegligibleFactor = 1e-25;
 // Entries that should have been eliminated are reported above this.
 constexpr double kResidue = 1e-15;
 
@@ -46,42 +44,6 @@ void require_shape(const Model& m, int rows) {
 }
 
 }  // namespace
-
-// Banded forward elimination over raw rows: row i (1-based) starts at
-// a + (i-1)*ld, its column c is [c-1], band columns 1..nband with the
-// diagonal in column W; when ld > nband, column nband+1 is a right-hand side
-// and is eliminated along.  Only the W-1 rows below each pivot can reach its
-// column, and each update is one stretch of band columns.  The stretch ends
-// at the pivot row's last nonzero band column: beyond it the update would
-// subtract zeros.  With keep, the multiplier of each eliminated entry is
-// left in its place (zero where the elimination was skipped); otherwise the
-// entry is set to zero and a skipped one stays as it was.
-void band_eliminate(double* a, std::size_t ld, int Nt, int W, int nband, bool keep) {
-    const bool rhs = ld > std::size_t(nband);
-    for (int p = 1; p <= Nt - 1; ++p) {
-        const double* rp = a + std::size_t(p - 1) * ld;
-        const double piv = rp[W - 1];
-        int len = nband - W;  // band columns right of the diagonal
-        while (len > 0 && rp[W + len - 1] == 0.0) --len;
-        const int last = std::min(Nt, p + W - 1);
-        for (int i = p + 1; i <= last; ++i) {
-            const int d = i - p;
-            double* ri = a + std::size_t(i - 1) * ld;
-            double& lead = ri[W - d - 1];  // column W-d: variable p
-            if (lead == 0.0) continue;     // factor 0, or NaN for a zero pivot
-            const double f = lead / piv;
-            if (!(std::abs(f) > kNegligibleFactor)) {
-                if (keep) lead = 0.0;
-                continue;
-            }
-            lead = keep ? f : 0.0;
-            if (rhs) ri[nband] -= f * rp[nband];
-            double* dst = ri + (W - d);  // columns W-d+1 .. nband-d
-            const double* src = rp + W;  // columns W+1 .. nband
-            for (int n = 0; n < len; ++n) dst[n] -= f * src[n];
-        }
-    }
-}
 
 namespace {
 
@@ -128,7 +90,7 @@ void band_backward(Model& m, int Nt) {
 void solve_array(Model& m) {
     const int Nt = m.NEqB * m.NB;
     require_shape(m, Nt);
-    band_eliminate(m.A.data(), std::size_t(m.NCa), Nt, m.NBw, m.NCa - 1, false);
+    band_eliminate(m.A.data(), std::size_t(m.NCa), Nt, m.NBw, m.NCa - 1, true, false);
     band_check(m, Nt);
     band_backward(m, Nt);
 }
