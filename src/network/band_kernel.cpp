@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace vorn {
 
@@ -47,6 +48,69 @@ void band_eliminate_plain(double* a, std::size_t ld, int Nt, int W, int nband, b
 void band_eliminate(double* a, std::size_t ld, int Nt, int W, int nband, bool rhs, bool keep,
                     std::vector<BandSkip>* skipped) {
     for (int p = 1; p <= Nt - 1; ++p) pivot_step(a, ld, Nt, W, nband, rhs, keep, skipped, p);
+}
+
+void BandLU::clear() {
+    Nt = 0;
+    for (auto* v : {&Lstart, &Lvar, &Ustart, &Uvar}) std::vector<int>().swap(*v);
+    for (auto* v : {&Lval, &Uval, &Udiag}) std::vector<double>().swap(*v);
+}
+
+std::size_t BandLU::bytes() const {
+    return sizeof(int) * (Lstart.capacity() + Lvar.capacity() + Ustart.capacity() +
+                          Uvar.capacity()) +
+           sizeof(double) * (Lval.capacity() + Uval.capacity() + Udiag.capacity());
+}
+
+void band_lu_extract(const double* a, std::size_t ld, int Nt, int W, int nband, BandLU& f) {
+    f.clear();
+    f.Nt = Nt;
+    // Two passes: count, then fill, so that every vector is allocated once
+    // at its final size.
+    std::size_t nl = 0, nu = 0;
+    for (int i = 1; i <= Nt; ++i) {
+        const double* ri = a + std::size_t(i - 1) * ld;
+        for (int c = std::max(1, W - i + 1); c <= std::min(nband, Nt - i + W); ++c)
+            if (ri[c - 1] != 0.0 && c != W) ++(c < W ? nl : nu);
+    }
+    f.Lstart.reserve(std::size_t(Nt) + 1);
+    f.Ustart.reserve(std::size_t(Nt) + 1);
+    f.Udiag.reserve(std::size_t(Nt));
+    f.Lvar.reserve(nl);
+    f.Lval.reserve(nl);
+    f.Uvar.reserve(nu);
+    f.Uval.reserve(nu);
+    for (int i = 1; i <= Nt; ++i) {
+        const double* ri = a + std::size_t(i - 1) * ld;
+        f.Lstart.push_back(int(f.Lvar.size()));
+        f.Ustart.push_back(int(f.Uvar.size()));
+        for (int c = std::max(1, W - i + 1); c <= std::min(nband, Nt - i + W); ++c) {
+            if (ri[c - 1] == 0.0 || c == W) continue;
+            auto& var = c < W ? f.Lvar : f.Uvar;
+            auto& val = c < W ? f.Lval : f.Uval;
+            var.push_back(i + c - W);
+            val.push_back(ri[c - 1]);
+        }
+        f.Udiag.push_back(ri[W - 1]);
+    }
+    f.Lstart.push_back(int(f.Lvar.size()));
+    f.Ustart.push_back(int(f.Uvar.size()));
+}
+
+void band_lu_solve(const BandLU& f, const double* b, double* x) {
+    const std::size_t Nt = std::size_t(f.Nt);
+    for (std::size_t i = 0; i < Nt; ++i) {
+        double v = b[i];
+        for (int k = f.Lstart[i]; k < f.Lstart[i + 1]; ++k)
+            v -= f.Lval[std::size_t(k)] * x[std::size_t(f.Lvar[std::size_t(k)] - 1)];
+        x[i] = v;
+    }
+    for (std::size_t i = Nt; i-- > 0;) {
+        double sum = 0.0;
+        for (int k = f.Ustart[i]; k < f.Ustart[i + 1]; ++k)
+            sum += f.Uval[std::size_t(k)] * x[std::size_t(f.Uvar[std::size_t(k)] - 1)];
+        x[i] = (x[i] - sum) / f.Udiag[i];
+    }
 }
 
 }  // namespace vorn

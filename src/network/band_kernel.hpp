@@ -36,4 +36,29 @@ void band_eliminate(double* a, std::size_t ld, int Nt, int W, int nband, bool rh
 void band_eliminate_plain(double* a, std::size_t ld, int Nt, int W, int nband, bool rhs,
                           bool keep, std::vector<BandSkip>* skipped = nullptr);
 
+// The factors of an elimination made with keep, stored as the solutions read
+// them: by rows, only the nonzeros.  Row i of L holds the multipliers of
+// variables p < i in increasing p (unit diagonal); row i of U the entries
+// right of the diagonal in increasing variable, and Udiag(i) the diagonal.
+// Variable numbers are 1..Nt.
+struct BandLU {
+    int Nt = 0;
+    std::vector<int> Lstart, Lvar, Ustart, Uvar;  // Lstart[i-1] .. Lstart[i]-1: row i
+    std::vector<double> Lval, Uval, Udiag;
+    void clear();
+    std::size_t bytes() const;  // memory the factors hold
+};
+
+// Takes the factors from the rows of an elimination made with keep.
+void band_lu_extract(const double* a, std::size_t ld, int Nt, int W, int nband, BandLU& f);
+
+// x = U^-1 L^-1 b (b and x 0-based, Nt long; x may be b).  The forward
+// substitution subtracts the multipliers' products from b(i) one by one in
+// increasing p, and the backward one sums the products right of the
+// diagonal in increasing variable before it subtracts them: the same
+// operations in the same order as the elimination of a right-hand side
+// along with the matrix followed by the back substitution of solve_array,
+// so both give the same bits.
+void band_lu_solve(const BandLU& f, const double* b, double* x);
+
 }  // namespace vorn

@@ -15,10 +15,14 @@
 // The solve stops when its max norm is at most kTolCsAcc * CsAcc (or the
 // rounding floor kTolRel * |x|).
 //
-// The LU factorisation of P (the elimination of solve_array, multipliers
-// kept) is redone only when resistances, time step, unit coefficient or band
-// width change; with constant resistivity and a constant time step it is
-// made once for many solutions.
+// The LU factorisation of P (band_factor.cpp) is redone only when
+// resistances, time step, unit coefficient or band width change; with
+// constant resistivity and a constant time step it is made once for many
+// solutions.  When only the resistances have changed (a quench changes them
+// at every iteration), the older factors stay the preconditioner for as long
+// as GMRES needs few iterations with them (kStaleKrylov): the solution then
+// agrees with one preconditioned by fresh factors to the tolerance, not bit
+// for bit.
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -45,76 +49,17 @@ constexpr double kTolGmres = 0.1;
 // Krylov vectors per restart cycle, and GMRES iterations per solution.
 constexpr int kRestart = 40;
 constexpr int kMaxKrylov = 1000;
+// Factors of an older matrix (resistances changed, as in a quench) stay the
+// preconditioner while a solution with them needs at most this many GMRES
+// iterations: a factorisation of a large cable costs as much as hundreds of
+// them.  The solution after one that needed more makes new factors.
+constexpr int kStaleKrylov = 12;
 
 using Vec = std::vector<double>;  // index g-1 for variable g = 1..Nt
 
-bool same(const RArr2& a, const RArr2& b) {
-    return a.size() == b.size() && std::equal(a.data(), a.data() + a.size(), b.data());
-}
-
-bool factor_current(const Model& m) {
-    const BandFactor& f = m.A_LU;
-    return f.valid == 1 && f.NCa == m.NCa && f.NEq == m.NEq && f.dt == m.dt && f.One == m.One &&
-           f.inductive == (m.NTS >= 1 ? 1 : 0) && same(f.Rs, m.Rs) && same(f.Ra, m.Ra) &&
-           same(f.Rc, m.Rc);
-}
-
-// LU factorisation of the band columns 1..NCa-1 of the assembled matrix.
-void factorise(Model& m) {
-    BandFactor& f = m.A_LU;
-    const int Nt = m.NEq, nband = m.NCa - 1;
-    f.LU.allocate(1, Nt, 1, nband, 0.0);
-    for (int i = 1; i <= Nt; ++i) std::copy_n(m.A.row(i), nband, f.LU.row(i));
-    band_eliminate(f.LU.data(), std::size_t(nband), Nt, m.NBw, nband, false, true);
-    // The rows are sparse within the band: the substitutions run over the
-    // nonzeros only.
-    const int W = m.NBw;
-    for (auto* v : {&f.Lstart, &f.Lvar, &f.Ustart, &f.Uvar}) v->clear();
-    for (auto* v : {&f.Lval, &f.Uval, &f.Udiag}) v->clear();
-    for (int i = 1; i <= Nt; ++i) {
-        const double* ri = f.LU.row(i);
-        f.Lstart.push_back(int(f.Lvar.size()));
-        f.Ustart.push_back(int(f.Uvar.size()));
-        for (int c = std::max(1, W - i + 1); c <= std::min(nband, Nt - i + W); ++c) {
-            if (ri[c - 1] == 0.0 || c == W) continue;
-            auto& var = c < W ? f.Lvar : f.Uvar;
-            auto& val = c < W ? f.Lval : f.Uval;
-            var.push_back(i + c - W);
-            val.push_back(ri[c - 1]);
-        }
-        f.Udiag.push_back(ri[W - 1]);
-    }
-    f.Lstart.push_back(int(f.Lvar.size()));
-    f.Ustart.push_back(int(f.Uvar.size()));
-    f.Rs = m.Rs;
-    f.Ra = m.Ra;
-    f.Rc = m.Rc;
-    f.dt = m.dt;
-    f.One = m.One;
-    f.NCa = m.NCa;
-    f.NEq = m.NEq;
-    f.inductive = m.NTS >= 1 ? 1 : 0;
-    f.valid = 1;
-    m.Stats.NrFactor = m.Stats.NrFactor + 1;
-}
-
-// z = P^-1 r with the factorisation (forward with the multipliers, then
-// back substitution).
+// z = P^-1 r with the factorisation.
 void precondition(const Model& m, const Vec& r, Vec& z) {
-    const BandFactor& f = m.A_LU;
-    const std::size_t Nt = r.size();
-    for (std::size_t i = 0; i < Nt; ++i) {
-        double sum = r[i];
-        for (int k = f.Lstart[i]; k < f.Lstart[i + 1]; ++k)
-            sum -= f.Lval[std::size_t(k)] * z[std::size_t(f.Lvar[std::size_t(k)] - 1)];
-        z[i] = sum;
-    }
-    for (std::size_t i = Nt; i-- > 0;) {
-        double sum = z[i];
-        for (int k = f.Ustart[i]; k < f.Ustart[i + 1]; ++k)
-            sum -= f.Uval[std::size_t(k)] * z[std::size_t(f.Uvar[std::size_t(k)] - 1)];
-        z[i] = sum / f.Udiag[i];
-    }
+    band_lu_solve(m.A_LU.LU, r.data(), z.data());
 }
 
 // y = N x: the coupling of each recorded section voltage to the sections of
@@ -149,10 +94,11 @@ struct System {
     const Model& m;
     std::vector<int> start, var;
     std::vector<double> val;
+    Vec b;  // right-hand side
 };
 
 System band_nonzeros(const Model& m) {
-    System sys{m, {}, {}, {}};
+    System sys{m, {}, {}, {}, Vec(std::size_t(m.NEq))};
     const int Nt = m.NEq, W = m.NBw, nband = m.NCa - 1;
     sys.start.reserve(std::size_t(Nt) + 1);
     for (int i = 1; i <= Nt; ++i) {
@@ -165,6 +111,7 @@ System band_nonzeros(const Model& m) {
             }
     }
     sys.start.push_back(int(sys.var.size()));
+    for (int i = 1; i <= Nt; ++i) sys.b[std::size_t(i - 1)] = m.A(i, m.NCa);
     return sys;
 }
 
@@ -186,7 +133,7 @@ double preconditioned_residual(const System& sys, const Vec& x, Vec& z) {
     const int Nt = m.NEq;
     Vec r(static_cast<std::size_t>(Nt));
     apply_system(sys, x, r);
-    for (int i = 1; i <= Nt; ++i) r[std::size_t(i - 1)] = m.A(i, m.NCa) - r[std::size_t(i - 1)];
+    for (std::size_t i = 0; i < std::size_t(Nt); ++i) r[i] = sys.b[i] - r[i];
     precondition(m, r, z);
     double worst = 0.0;
     for (double v : z) worst = std::isnan(v) ? v : std::max(worst, std::abs(v));
@@ -286,31 +233,16 @@ void report_unconverged(Model& m, double res, double tol, int its) {
              " GMRES iterations"});
 }
 
-}  // namespace
-
-void solve_array_implicit(Model& m) {
-    const int Nt = m.NEq;
-    if (!m.A.allocated() || m.A.hi1() != Nt || m.A.hi2() != m.NCa || Nt != m.NEqB * m.NB)
-        throw FatalError("internal error: system matrix does not match NEq x NCa");
-    Vec b(static_cast<std::size_t>(Nt));
-    for (int i = 1; i <= Nt; ++i) b[std::size_t(i - 1)] = m.A(i, m.NCa);
-    if (factor_current(m) && same_as_last(m, b)) {
-        // The same matrix and right-hand side as the last solution (an
-        // inner iteration that changed nothing): its result stands.
-        m.Stats.NrSolve = m.Stats.NrSolve + 1;
-        m.Stats.NrKrylovLast = 0;
-        for (int g = 1; g <= Nt; ++g) m.A(g, 1) = m.X_last(g);
-        return;
-    }
-    if (!factor_current(m)) factorise(m);
-
-    const System sys = band_nonzeros(m);
-    Vec x = initial_guess(m), z(static_cast<std::size_t>(Nt));
+// GMRES from the last solution to the tolerance, with the factors in A_LU as
+// preconditioner; returns the iterations made, res the final preconditioned
+// residual and tol the tolerance.
+int gmres_solve(const System& sys, Vec& x, double& res, double& tol) {
+    Vec z(x.size());
     int its = 0;
-    double res = preconditioned_residual(sys, x, z);
+    res = preconditioned_residual(sys, x, z);
     // The rounding floor scales with the currents: those of the initial
     // guess, or the first correction when the guess is zero.
-    const double tol = std::max(kTolCsAcc * m.CsAcc, kTolRel * std::max(norm2(x), norm2(z)));
+    tol = std::max(kTolCsAcc * sys.m.CsAcc, kTolRel * std::max(norm2(x), norm2(z)));
     double tol_gmres = kTolGmres * tol;
     for (;;) {
         while (res > tol_gmres && its < kMaxKrylov) {
@@ -327,6 +259,52 @@ void solve_array_implicit(Model& m) {
         if (!(res > tol) || its >= kMaxKrylov) break;
         tol_gmres *= kTolGmres;
     }
+    return its;
+}
+
+// Whether the factors of an older matrix (only the resistances differ) may
+// precondition this solution: not in the reference mode, and only while the
+// last solution they served needed few iterations.
+bool stale_factor_usable(const Model& m) {
+    const BandFactor& f = m.A_LU;
+    return m.FreshFactor == 0 && band_factor_same_shape(m) && f.StaleKrylov <= kStaleKrylov;
+}
+
+}  // namespace
+
+void solve_array_implicit(Model& m) {
+    const int Nt = m.NEq;
+    if (!m.A.allocated() || m.A.hi1() != Nt || m.A.hi2() != m.NCa || Nt != m.NEqB * m.NB)
+        throw FatalError("internal error: system matrix does not match NEq x NCa");
+    // The operator's nonzeros are taken before a factorisation overwrites A.
+    const System sys = band_nonzeros(m);
+    if (band_factor_current(m) && same_as_last(m, sys.b)) {
+        // The same matrix and right-hand side as the last solution (an
+        // inner iteration that changed nothing): its result stands.
+        m.Stats.NrSolve = m.Stats.NrSolve + 1;
+        m.Stats.NrKrylovLast = 0;
+        for (int g = 1; g <= Nt; ++g) m.A(g, 1) = m.X_last(g);
+        return;
+    }
+    bool stale = false;
+    if (m.FreshFactor == 1 || !band_factor_current(m)) {
+        stale = !band_factor_current(m) && stale_factor_usable(m);
+        if (!stale) band_factorise(m);
+    }
+
+    Vec x = initial_guess(m);
+    double res = 0, tol = 0;
+    int its = gmres_solve(sys, x, res, tol);
+    if (stale && !(res <= tol)) {
+        // The older factors did not get there: factors of this matrix, and
+        // again from the same start.
+        band_factorise(m);
+        m.Stats.NrKrylov += its;
+        x = initial_guess(m);
+        its = gmres_solve(sys, x, res, tol);
+        stale = false;
+    }
+    if (stale) m.A_LU.StaleKrylov = its;
     m.Stats.NrSolve = m.Stats.NrSolve + 1;
     m.Stats.NrKrylov += its;
     m.Stats.NrKrylovLast = its;
@@ -337,18 +315,12 @@ void solve_array_implicit(Model& m) {
     m.X_last.allocate(1, Nt, 0.0);
     std::copy(x.begin(), x.end(), m.X_last.data());
     m.B_last.allocate(1, Nt, 0.0);
-    std::copy(b.begin(), b.end(), m.B_last.data());
+    std::copy(sys.b.begin(), sys.b.end(), m.B_last.data());
     for (int g = 1; g <= Nt; ++g) m.A(g, 1) = x[std::size_t(g - 1)];
 }
 
-double implicit_residual(Model& m, const RArr1& x) {
-    if (!factor_current(m)) factorise(m);
-    Vec xv(x.data(), x.data() + x.size()), z(xv.size());
-    return preconditioned_residual(band_nonzeros(m), xv, z);
-}
-
 double explicit_spectral_radius(Model& m, int iterations) {
-    if (!factor_current(m)) factorise(m);
+    if (!band_factor_current(m)) band_factorise(m);
     const std::size_t n = std::size_t(m.NEq);
     std::mt19937_64 gen(12345u);
     std::uniform_real_distribution<double> uni(-1.0, 1.0);

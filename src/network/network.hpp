@@ -55,15 +55,25 @@ void fill_band_1(Model& m);
 void fill_array(Model& m);
 void fill_band_nb(Model& m);
 void fill_infinit_array(Model& m, int band);
+// The system matrix has NCa columns and at least `rows` rows from 1.
+void require_system_shape(const Model& m, int rows);
+// Explicit coupling: the factorisation of the last elimination (A_LU) for a
+// new right-hand side while the matrix is the same, else a new one.
 void solve_array(Model& m);
+// The same by a fresh elimination with the right-hand side along.
+void solve_array_fresh(Model& m);
+// A_LU was made from the present matrix (resistances, dt, One, NCa, NEq and
+// inductive terms the same), and the same but for the resistances.
+bool band_factor_current(const Model& m);
+bool band_factor_same_shape(const Model& m);
+// Factorises the assembled band in place (A then holds the factors) into
+// A_LU, with the entries the elimination leaves behind.
+void band_factorise(Model& m);
 // The same system with the coupling to the other bands within NBMut as
 // unknowns (recorded in MutRows by the assembly): restarted GMRES, the
 // factorisation of the banded part as preconditioner, reused while that
 // part is unchanged.  Leaves A(g, 1) = variable g like solve_array.
 void solve_array_implicit(Model& m);
-// Preconditioned residual max|P^-1 (b - A x)| (A) of x (1..NEq) in the
-// implicit system: P the banded part, A with the other-band coupling.
-double implicit_residual(Model& m, const RArr1& x);
 // Spectral radius of the error propagation e <- -P^-1 N e of the explicit
 // scheme (N the coupling to the other bands), by power iteration on the
 // assembled implicit system.

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "network/band_kernel.hpp"
 #include "support/oarray.hpp"
 
 namespace vorn {
@@ -31,19 +32,29 @@ struct NetSolverStats {
     double TolNet = 0;     // and the tolerance it was to reach (A)
 };
 
-// Factorisation of the banded part of the network system (implicit_solve.cpp),
+// An entry of the eliminated matrix that should be zero and is not: left of
+// the diagonal (kind 0, its elimination was skipped) or beyond the last
+// variable in the last rows (kind 1).  Reported at every solution made
+// with the factorisation.
+struct BandResidue {
+    int kind, row, col;
+    double value;
+};
+
+// Factorisation of the banded part of the network system (band_factor.cpp),
 // reused while the matrix it came from is unchanged: same resistances, time
 // step, unit coefficient and band width.
 struct BandFactor {
-    RArr2 LU;  // NEq x NCa-1 work space of the elimination
-    // Its nonzeros by rows (variable numbers): the multipliers of L (unit
-    // diagonal), and U right of its diagonal Udiag.
-    std::vector<int> Lstart, Lvar, Ustart, Uvar;
-    std::vector<double> Lval, Uval, Udiag;
+    BandLU LU;  // the factors, nonzeros only
+    std::vector<BandResidue> Residues;
     RArr2 Rs, Ra, Rc;  // resistances it was made with, Ohm
     double dt = 0, One = 0;
     int NCa = 0, NEq = 0, inductive = 0;
     int valid = 0;
+    // Implicit solution: GMRES iterations of the last solution made with
+    // these factors while the resistances had changed since (a stale
+    // preconditioner); -1 when they are current.
+    int StaleKrylov = -1;
 };
 
 struct NetworkState {
@@ -91,6 +102,11 @@ struct NetworkState {
     // 1: every solution gets a freshly allocated, zeroed matrix instead of
     // its workspace (the reference behaviour the workspaces are compared to).
     int FreshMatrix = 0;
+    // 1: every solution eliminates its matrix afresh (the explicit scheme
+    // with the right-hand side along, as the reference the reused
+    // factorisation is compared to), and the implicit one never uses a
+    // factorisation of an older matrix as its preconditioner.
+    int FreshFactor = 0;
     RArr1 A_nca;  // 1..NEq, last right-hand side
     RArr1 CSB1, CSB2;  // s, boundary section currents (A)
     RArr1 CWB1, CWB2;  // wire, end currents (A)

@@ -36,71 +36,14 @@ std::string list_record(std::initializer_list<FItem> items) {
     return line;
 }
 
-// The matrix must have the shape the solver walks with raw pointers.
-void require_shape(const Model& m, int rows) {
-    if (!m.A.allocated() || m.A.lo1() != 1 || m.A.hi1() < rows || m.A.lo2() != 1 ||
-        m.A.hi2() != m.NCa)
-        throw FatalError("internal error: system matrix does not match NEq x NCa");
-}
-
 }  // namespace
-
-namespace {
-
-// Reports what the elimination left behind: entries left of the diagonal,
-// and entries of the last rows that lie beyond the last variable.
-void band_check(Model& m, int Nt) {
-    const int W = m.NBw, NCa = m.NCa;
-    for (int i = 1; i <= Nt; ++i)
-        for (int c = 1; c <= W - 1; ++c) {
-            const double v = m.A(i, c);
-            if (std::abs(v) > kResidue)
-                msg_fmt(m, "(A9,I7,A1,I7,A24,F12.6,A19)",
-                        {"LEFT: Element ", i, ",", c, " in array (A) has value ", v,
-                         " but should be zero"});
-        }
-    for (int i = std::max(1, Nt + W - NCa + 2); i <= Nt; ++i)
-        for (int c = Nt - i + W + 1; c <= NCa - 1; ++c) {
-            const double v = m.A(i, c);
-            if (std::abs(v) > kResidue)
-                msg_fmt(m, "(A8,I4,A1,I4,A24,F12.6,A19)",
-                        {"RIGHT: Element ", i, ",", c, " in array (A) has value ", v,
-                         " but should be zero"});
-        }
-}
-
-// Back substitution; x_i goes to column 1 of row i.
-void band_backward(Model& m, int Nt) {
-    const int W = m.NBw, NCa = m.NCa;
-    const std::size_t ld = std::size_t(NCa);
-    double* const a = m.A.data();
-    for (int i = Nt; i >= 1; --i) {
-        const double* ri = a + std::size_t(i - 1) * ld;
-        const int cmax = std::min(NCa - 1, Nt - i + W);
-        double sum = 0.0;
-        for (int c = W + 1; c <= cmax; ++c) sum += ri[c - 1] * a[std::size_t(i + c - W - 1) * ld];
-        a[std::size_t(i - 1) * ld] = (ri[NCa - 1] - sum) / ri[W - 1];
-    }
-}
-
-}  // namespace
-
-// Finite cable: Nt = NEqB*NB variables, element (i, variable c) in
-// A(i, NBw + c - i).  Afterwards A(g, 1) holds variable g.
-void solve_array(Model& m) {
-    const int Nt = m.NEqB * m.NB;
-    require_shape(m, Nt);
-    band_eliminate(m.A.data(), std::size_t(m.NCa), Nt, m.NBw, m.NCa - 1, true, false);
-    band_check(m, Nt);
-    band_backward(m, Nt);
-}
 
 // Infinitely long cable: full NEqB x NEqB matrix, right-hand side in
 // column NCa.  A sub-diagonal entry that survives the elimination stops the
 // program once all of them are reported.
 void solve_infinit_array(Model& m) {
     const int N1 = m.NEqB, NCa = m.NCa;
-    require_shape(m, N1);
+    require_system_shape(m, N1);
     RArr2& A = m.A;
     for (int p = 1; p <= N1 - 1; ++p)
         for (int i = p + 1; i <= N1; ++i) {

@@ -127,10 +127,10 @@ TEST(ImplicitSolve, MatchesDenseSolveAndKirchhoff) {
     }
 }
 
-// The factorisation is made once while the banded part stays the same, and
-// again as soon as a resistance or the time step changes (a stale one would
-// still converge, but to the old matrix's solution if it were also used as
-// the operator).
+// The factorisation is made once while the banded part stays the same.
+// After a resistance changes, the older factors stay the preconditioner
+// (the operator is the new matrix, so the solution is the new one); the
+// reference mode and a new time step make new factors.
 TEST(ImplicitSolve, FactorisationReusedOnlyWhileMatrixUnchanged) {
     Model m;
     physical_cable(m, 6, 2, 1e-4, 3u);
@@ -144,13 +144,44 @@ TEST(ImplicitSolve, FactorisationReusedOnlyWhileMatrixUnchanged) {
     m.Rs(3, 5) *= 1e6;
     Dense d;
     std::vector<double> x = solve_implicit(m, &d);
+    EXPECT_EQ(m.Stats.NrFactor, 1) << "stale factors as preconditioner";
+    EXPECT_LT(max_diff(x, dense_solve(d)), 1e-3 * m.CsAcc);
+
+    m.Rs(2, 4) *= 1e3;
+    m.FreshFactor = 1;
+    x = solve_implicit(m, &d);
     EXPECT_EQ(m.Stats.NrFactor, 2);
     EXPECT_LT(max_diff(x, dense_solve(d)), 1e-3 * m.CsAcc);
+    m.FreshFactor = 0;
 
     m.dt *= 0.5;
     x = solve_implicit(m, &d);
     EXPECT_EQ(m.Stats.NrFactor, 3);
     EXPECT_LT(max_diff(x, dense_solve(d)), 1e-3 * m.CsAcc);
+}
+
+// A stale preconditioner that needs many iterations is replaced:
+// resistances changed by up to six orders of magnitude everywhere still give
+// the new solution with the old factors, but the next solution makes new
+// ones.
+TEST(ImplicitSolve, StaleFactorsReplacedWhenTheIterationsClimb) {
+    Model m;
+    physical_cable(m, 6, 2, 1e-4, 5u);
+    solve_implicit(m);
+    ASSERT_EQ(m.Stats.NrFactor, 1);
+    std::mt19937_64 gen(9u);
+    std::uniform_real_distribution<double> uni(0.0, 6.0);
+    for (int j = 1; j <= m.NB; ++j)
+        for (int s = 2; s <= m.NS_2m1; ++s) m.Rs(j, s) = 1e-12 * std::pow(10.0, uni(gen));
+    Dense d;
+    const std::vector<double> x = solve_implicit(m, &d);
+    EXPECT_LT(max_diff(x, dense_solve(d)), 1e-3 * m.CsAcc);
+    EXPECT_EQ(m.Stats.NrFactor, 1);
+    EXPECT_GT(m.A_LU.StaleKrylov, 12);
+    m.Rs(2, 3) *= 2.0;
+    solve_implicit(m, &d);
+    EXPECT_EQ(m.Stats.NrFactor, 2);
+    EXPECT_EQ(m.A_LU.StaleKrylov, -1);
 }
 
 // Error propagation of the explicit scheme, by power iteration: below 1 at
