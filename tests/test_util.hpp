@@ -57,6 +57,14 @@ inline std::vector<std::string> read_lines(const fs::path& p) {
     return lines;
 }
 
+// The comma-separated fields of one line of a result table, as printed.
+inline std::vector<std::string> split_csv(const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream ss(line);
+    for (std::string f; std::getline(ss, f, ',');) out.push_back(f);
+    return out;
+}
+
 inline void write_file(const fs::path& p, const std::string& text) {
     std::ofstream out(p, std::ios::binary);
     out << text;

@@ -117,12 +117,17 @@ void deallocate_arrays(Model& m) {
     // Called at the very end of a case: the groups that hold arrays are reset
     // to a fresh state, which releases every array (and clears the case
     // parameters with them).  The choice of the network solver is a
-    // run-time option, and its counters are read after the case: both stay.
+    // run-time option, and its counters are read after the case: both stay,
+    // and so do the reference modes of the matrix and of its factorisation.
     static_cast<InputState&>(m) = InputState{};
-    const int mut_explicit = m.MutExplicit;
+    const int mut_explicit = m.MutExplicit, fresh_matrix = m.FreshMatrix,
+              fresh_factor = m.FreshFactor, stale_factors = m.StaleFactors;
     const NetSolverStats stats = m.Stats;
     static_cast<NetworkState&>(m) = NetworkState{};
     m.MutExplicit = mut_explicit;
+    m.FreshMatrix = fresh_matrix;
+    m.FreshFactor = fresh_factor;
+    m.StaleFactors = stale_factors;
     m.Stats = stats;
     static_cast<FieldState&>(m) = FieldState{};
     static_cast<ThermalState&>(m) = ThermalState{};

@@ -110,7 +110,7 @@ void require_system_shape(const Model& m, int rows) {
 
 bool band_factor_current(const Model& m) {
     const BandFactor& f = m.A_LU;
-    return m.FreshFactor == 0 && f.valid == 1 && band_factor_same_shape(m) && same(f.Rs, m.Rs) &&
+    return f.valid == 1 && band_factor_same_shape(m) && same(f.Rs, m.Rs) &&
            same(f.Ra, m.Ra) && same(f.Rc, m.Rc);
 }
 

@@ -263,11 +263,12 @@ int gmres_solve(const System& sys, Vec& x, double& res, double& tol) {
 }
 
 // Whether the factors of an older matrix (only the resistances differ) may
-// precondition this solution: not in the reference mode, and only while the
+// precondition this solution: not in the reference modes, and only while the
 // last solution they served needed few iterations.
 bool stale_factor_usable(const Model& m) {
     const BandFactor& f = m.A_LU;
-    return m.FreshFactor == 0 && band_factor_same_shape(m) && f.StaleKrylov <= kStaleKrylov;
+    return m.StaleFactors == 1 && m.FreshFactor == 0 && band_factor_same_shape(m) &&
+           f.StaleKrylov <= kStaleKrylov;
 }
 
 }  // namespace

@@ -103,10 +103,13 @@ struct NetworkState {
     // its workspace (the reference behaviour the workspaces are compared to).
     int FreshMatrix = 0;
     // 1: every solution eliminates its matrix afresh (the explicit scheme
-    // with the right-hand side along, as the reference the reused
-    // factorisation is compared to), and the implicit one never uses a
-    // factorisation of an older matrix as its preconditioner.
+    // with the right-hand side along): the reference the reused
+    // factorisation is compared to.
     int FreshFactor = 0;
+    // 1: the implicit solution may take the factors of an older matrix (only
+    // the resistances changed) as its preconditioner; 0: always factors of
+    // the present matrix.
+    int StaleFactors = 1;
     RArr1 A_nca;  // 1..NEq, last right-hand side
     RArr1 CSB1, CSB2;  // s, boundary section currents (A)
     RArr1 CWB1, CWB2;  // wire, end currents (A)

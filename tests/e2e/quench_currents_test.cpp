@@ -18,19 +18,12 @@ namespace {
 // contact number), as printed.
 using Table = std::map<int, std::map<int, double>>;
 
-std::vector<std::string> split(const std::string& line) {
-    std::vector<std::string> out;
-    std::stringstream ss(line);
-    for (std::string f; std::getline(ss, f, ',');) out.push_back(f);
-    return out;
-}
-
 Table read_snapshot(const fs::path& file) {
     const auto lines = read_lines(file);
     Table t;
-    const auto head = split(lines.at(4));  // NB, Sum, Aver, StDev, Min, Max, indices...
+    const auto head = split_csv(lines.at(4));  // NB, Sum, Aver, StDev, Min, Max, indices...
     for (std::size_t i = 5; i < lines.size(); ++i) {
-        const auto f = split(lines[i]);
+        const auto f = split_csv(lines[i]);
         if (f.size() < 7) continue;
         const int band = std::stoi(f[0]);
         for (std::size_t c = 6; c < f.size() && c < head.size(); ++c)
@@ -51,7 +44,7 @@ TEST(QuenchCurrents, EveryBandCarriesTheTransportCurrentInEverySnapshot) {
     std::string step12 = read_lines(dir / "input" / "inp_STEP12.txt").at(0);
     write_file(dir / "input" / "inp_STEP12.txt", "1" + step12.substr(step12.find(',')) + "\n");
     write_file(dir / "input" / "inp_WrArrays.txt", "1  3  1  0  0  0  0  0\n2  1  1  0  0  0  0  0\n");
-    auto step15 = split(read_lines(dir / "input" / "inp_STEP15.txt").at(0));
+    auto step15 = split_csv(read_lines(dir / "input" / "inp_STEP15.txt").at(0));
     step15.at(4) = " 0.000025";  // dt_NTS
     step15.at(11) = " 2";        // NrWrArrays
     std::string line;
