@@ -84,9 +84,7 @@ void network_solution(Model& m) {
         release_system_matrix(m);
     } else {
         create_system_matrix(m);
-        fill_band_1(m);
-        fill_array(m);
-        fill_band_nb(m);
+        assemble_finite_system(m);
         right_hand_side_check(m);
         // The coupling to the other bands within NBMut: unknowns of the
         // solve (default), or from the previous iterate (MutExplicit = 1).
@@ -96,6 +94,8 @@ void network_solution(Model& m) {
             solve_array_implicit(m);
         currents_powers_calculation(m);
         release_system_matrix(m);
+        m.AsmMode = 0;
+        m.AsmSameBand = 0;
     }
 }
 

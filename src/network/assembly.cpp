@@ -41,7 +41,7 @@ struct BandRows {
         if (full)
             full_coef(m, row, var) += v;
         else
-            band_coef(m, row, var) += v;
+            band_add(m, row, m.NBw + var - row, v);
     }
     struct Term {
         int var;
@@ -253,9 +253,19 @@ BandRows finite_band(Model& m, int j) {
 
 // Clears the matrix, right-hand side included, and the recorded couplings
 // to other bands, and pins band 1: no contact currents, the section currents
-// imposed by CSB1.
+// imposed by CSB1.  With AsmMode 1 or 2 the band columns hold factors and
+// only the right-hand side (and in mode 2 the kept operator) is cleared.
 void fill_band_1(Model& m) {
-    m.A.fill(0.0);
+    if (m.AsmMode == 0) {
+        m.A.fill(0.0);
+        m.A_LU.held = 0;  // the factors that A held are overwritten
+    } else {
+        for (int i = m.A.lo1(); i <= m.A.hi1(); ++i) m.A(i, m.NCa) = 0.0;
+        if (m.AsmMode == 2) {
+            m.A_LU.Oval.assign(m.A_LU.Ovar.size(), 0.0);
+            m.AsmMiss = 0;
+        }
+    }
     m.MutRows.clear();
     BandRows w = finite_band(m, 1);
     for (int k = 1; k <= m.NS - 1; ++k) w.pin(w.cc(k), m.One, 0.0);

@@ -10,9 +10,12 @@
 // right-hand side with the same floating-point operations in the same order
 // as a fresh elimination would (band_lu_solve).
 //
-// The factorisation is made in place in the system matrix (it is assembled
-// afresh for every solution anyway), so that the only other copy of the band
-// is its nonzeros.
+// The factorisation is made in place in the system matrix and stays there,
+// in the case's workspace: while it is current the assembly writes only the
+// right-hand side (AsmMode 1), so that the band is held once.  While only
+// the resistances have changed, the implicit solution may keep the older
+// factors as its preconditioner and the assembly writes the new band into
+// the kept nonzeros of the operator (AsmMode 2).
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -29,6 +32,12 @@ namespace {
 
 // Entries that should have been eliminated are reported above this.
 constexpr double kResidue = 1e-15;
+// Factors of an older matrix (resistances changed, as in a quench) stay the
+// preconditioner of the implicit solution while a solution with them needs
+// at most this many GMRES iterations: a factorisation of a large cable costs
+// as much as hundreds of them.  The solution after one that needed more
+// makes new factors.
+constexpr int kStaleKrylov = 12;
 
 bool same(const RArr2& a, const RArr2& b) {
     return a.size() == b.size() && std::equal(a.data(), a.data() + a.size(), b.data());
@@ -102,6 +111,11 @@ void band_backward(Model& m, int Nt) {
 
 }  // namespace
 
+void keep_solution(Model& m, const double* x, int n) {
+    if (!m.Xsol.allocated() || m.Xsol.lo() != 1 || m.Xsol.hi() != n) m.Xsol.allocate(1, n, 0.0);
+    std::copy_n(x, n, m.Xsol.data());
+}
+
 void require_system_shape(const Model& m, int rows) {
     if (!m.A.allocated() || m.A.lo1() != 1 || m.A.hi1() < rows || m.A.lo2() != 1 ||
         m.A.hi2() != m.NCa)
@@ -120,17 +134,78 @@ bool band_factor_same_shape(const Model& m) {
            f.inductive == (m.NTS >= 1 ? 1 : 0);
 }
 
+bool stale_factor_usable(const Model& m) {
+    const BandFactor& f = m.A_LU;
+    return m.StaleFactors == 1 && m.FreshFactor == 0 && m.MutExplicit == 0 &&
+           band_factor_same_shape(m) && !f.Ostart.empty() && f.StaleKrylov <= kStaleKrylov;
+}
+
+namespace {
+
+// Where the assembled band columns have nonzeros, row by row: the places
+// of the operator's values when the next matrix is assembled for older
+// factors (AsmMode 2).
+void keep_pattern(Model& m) {
+    BandFactor& f = m.A_LU;
+    const int Nt = m.NEq, W = m.NBw, nband = m.NCa - 1;
+    f.Ostart.reserve(std::size_t(Nt) + 1);
+    for (int pass = 0; pass < 2; ++pass) {  // count, then fill at the final size
+        std::size_t n = 0;
+        for (int i = 1; i <= Nt; ++i) {
+            if (pass == 1) f.Ostart.push_back(int(n));
+            const double* ai = m.A.row(i);
+            for (int c = std::max(1, W - i + 1); c <= std::min(nband, Nt - i + W); ++c) {
+                if (ai[c - 1] == 0.0) continue;
+                if (pass == 1) f.Ovar.push_back(i + c - W);
+                ++n;
+            }
+        }
+        if (pass == 0) {
+            f.Ovar.reserve(n);
+        } else {
+            f.Ostart.push_back(int(n));
+        }
+    }
+}
+
+// Per row the stretches the substitutions read: multipliers from Lfirst to
+// the diagonal, U from the diagonal to Ulast.
+void factor_stretches(Model& m) {
+    BandFactor& f = m.A_LU;
+    const int Nt = m.NEq, W = m.NBw, nband = m.NCa - 1;
+    f.Lfirst.resize(std::size_t(Nt));
+    f.Ulast.resize(std::size_t(Nt));
+    for (int i = 1; i <= Nt; ++i) {
+        const double* ai = m.A.row(i);
+        int lo = std::max(1, W - i + 1), hi = std::min(nband, Nt - i + W);
+        while (lo < W && ai[lo - 1] == 0.0) ++lo;
+        while (hi > W && ai[hi - 1] == 0.0) --hi;
+        f.Lfirst[std::size_t(i - 1)] = lo;
+        f.Ulast[std::size_t(i - 1)] = hi;
+    }
+}
+
+template <class V>
+void release(V& v) {
+    V().swap(v);
+}
+
+}  // namespace
+
 void band_factorise(Model& m) {
     const int Nt = m.NEq, nband = m.NCa - 1;
     require_system_shape(m, Nt);
     BandFactor& f = m.A_LU;
     f.valid = 0;
-    f.LU.clear();  // the old factors go before the new ones are stored
+    release(f.Ostart);
+    release(f.Ovar);
+    release(f.Oval);
+    if (m.MutExplicit == 0) keep_pattern(m);
     std::vector<BandSkip> skipped;
     const std::size_t ld = std::size_t(m.NCa);
     band_eliminate(m.A.data(), ld, Nt, m.NBw, nband, false, true, &skipped);
     f.Residues = residues(m, m.A.data(), ld, Nt, skipped);
-    band_lu_extract(m.A.data(), ld, Nt, m.NBw, nband, f.LU);
+    factor_stretches(m);
     f.Rs = m.Rs;
     f.Ra = m.Ra;
     f.Rc = m.Rc;
@@ -141,13 +216,99 @@ void band_factorise(Model& m) {
     f.inductive = m.NTS >= 1 ? 1 : 0;
     f.StaleKrylov = -1;
     f.valid = 1;
+    f.held = 1;
     m.Stats.NrFactor = m.Stats.NrFactor + 1;
+}
+
+// Forward substitution with the multipliers (one by one, in increasing
+// variable, skipping the zeros as the elimination skipped them), then the
+// back substitution of solve_array_fresh (the products right of the
+// diagonal summed first): the operations of a fresh elimination with the
+// right-hand side along, in the same order.
+void band_factor_product(const Model& m, const double* x, double* y) {
+    const BandFactor& f = m.A_LU;
+    const int Nt = m.NEq, W = m.NBw;
+    std::vector<double> ux(static_cast<std::size_t>(Nt));
+    for (int i = 1; i <= Nt; ++i) {  // U x, diagonal included
+        const double* ai = m.A.row(i);
+        const double* xi = x + (i - W - 1);
+        double sum = 0.0;
+        for (int c = W; c <= f.Ulast[std::size_t(i - 1)]; ++c) sum += ai[c - 1] * xi[c];
+        ux[std::size_t(i - 1)] = sum;
+    }
+    for (int i = 1; i <= Nt; ++i) {  // L (U x), unit diagonal
+        const double* ai = m.A.row(i);
+        const double* ui = ux.data() + (i - W - 1);
+        double sum = ux[std::size_t(i - 1)];
+        for (int c = f.Lfirst[std::size_t(i - 1)]; c < W; ++c) sum += ai[c - 1] * ui[c];
+        y[i - 1] = sum;
+    }
+}
+
+void band_factor_solve(const Model& m, const double* b, double* x) {
+    const BandFactor& f = m.A_LU;
+    const int Nt = m.NEq, W = m.NBw;
+    for (int i = 1; i <= Nt; ++i) {
+        const double* ai = m.A.row(i);
+        double v = b[i - 1];
+        const double* xi = x + (i - W - 1);  // xi[c] = x of variable i + c - W, 0-based
+        for (int c = f.Lfirst[std::size_t(i - 1)]; c < W; ++c)
+            if (ai[c - 1] != 0.0) v -= ai[c - 1] * xi[c];
+        x[i - 1] = v;
+    }
+    for (int i = Nt; i >= 1; --i) {
+        const double* ai = m.A.row(i);
+        const double* xi = x + (i - W - 1);
+        double sum = 0.0;
+        for (int c = W + 1; c <= f.Ulast[std::size_t(i - 1)]; ++c) sum += ai[c - 1] * xi[c];
+        x[i - 1] = (x[i - 1] - sum) / ai[W - 1];
+    }
+}
+
+void operator_add(Model& m, int row, int col, double v) {
+    BandFactor& f = m.A_LU;
+    const int var = row + col - m.NBw;
+    const auto first = f.Ovar.begin() + f.Ostart[std::size_t(row - 1)];
+    const auto last = f.Ovar.begin() + f.Ostart[std::size_t(row)];
+    const auto it = std::lower_bound(first, last, var);
+    if (it == last || *it != var) {
+        if (v != 0.0) m.AsmMiss = 1;
+        return;
+    }
+    f.Oval[std::size_t(it - f.Ovar.begin())] += v;
+}
+
+void assemble_finite_system(Model& m) {
+    m.AsmSameBand = band_factor_current(m) ? 1 : 0;
+    // The implicit solution needs the operator's nonzeros with the factors.
+    const bool usable = m.A_LU.held == 1 && (m.MutExplicit == 1 || !m.A_LU.Ostart.empty());
+    if (m.FreshFactor == 1 || !usable)
+        m.AsmMode = 0;
+    else if (band_factor_current(m))
+        m.AsmMode = 1;
+    else if (stale_factor_usable(m))
+        m.AsmMode = 2;
+    else
+        m.AsmMode = 0;
+    fill_band_1(m);
+    fill_array(m);
+    fill_band_nb(m);
+    if (m.AsmMode == 2 && m.AsmMiss == 1) assemble_full_band(m);
+    if (m.AsmMode != 2) release(m.A_LU.Oval);
+}
+
+void assemble_full_band(Model& m) {
+    m.AsmMode = 0;
+    m.AsmSameBand = 0;
+    fill_band_1(m);
+    fill_array(m);
+    fill_band_nb(m);
 }
 
 // Finite cable, explicit coupling to the other bands: Nt = NEqB*NB
 // variables, element (i, variable c) in A(i, NBw + c - i).  The factors of
-// the last elimination serve while the matrix is the same.  Afterwards
-// A(g, 1) holds variable g.
+// the last elimination serve while the matrix is the same (AsmMode 1).
+// Afterwards Xsol(g) holds variable g.
 void solve_array(Model& m) {
     if (m.FreshFactor == 1) {
         solve_array_fresh(m);
@@ -155,12 +316,12 @@ void solve_array(Model& m) {
     }
     const int Nt = m.NEqB * m.NB;
     require_system_shape(m, Nt);
-    std::vector<double> x(static_cast<std::size_t>(Nt));
-    for (int i = 1; i <= Nt; ++i) x[std::size_t(i - 1)] = m.A(i, m.NCa);
-    if (!band_factor_current(m)) band_factorise(m);
+    std::vector<double> b(static_cast<std::size_t>(Nt)), x(b.size());
+    for (int i = 1; i <= Nt; ++i) b[std::size_t(i - 1)] = m.A(i, m.NCa);
+    if (m.AsmMode != 1) band_factorise(m);  // A holds the assembled band
     for (const BandResidue& r : m.A_LU.Residues) report(m, r);
-    band_lu_solve(m.A_LU.LU, x.data(), x.data());
-    for (int g = 1; g <= Nt; ++g) m.A(g, 1) = x[std::size_t(g - 1)];
+    band_factor_solve(m, b.data(), x.data());
+    keep_solution(m, x.data(), Nt);
 }
 
 // The same solution by a fresh elimination with the right-hand side along
@@ -173,6 +334,9 @@ void solve_array_fresh(Model& m) {
     band_eliminate_plain(m.A.data(), ld, Nt, m.NBw, m.NCa - 1, true, false);
     band_check(m, Nt);
     band_backward(m, Nt);
+    std::vector<double> x(static_cast<std::size_t>(Nt));
+    for (int g = 1; g <= Nt; ++g) x[std::size_t(g - 1)] = m.A(g, 1);
+    keep_solution(m, x.data(), Nt);
 }
 
 }  // namespace vorn

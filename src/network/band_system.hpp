@@ -18,7 +18,7 @@
 // 1..NCa-1, right-hand side in column NCa.
 // Infinitely long cable: one band, full storage A(g, c), c = 1..NEqB, with
 // the right-hand side in column NCa = NEqB + 1.
-// After the solution A(g, 1) holds variable g in both cases.
+// After the solution Xsol(g) holds variable g in both cases.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +41,14 @@ inline int var_cs(const Model& m, int band, int s) {
 inline double& band_coef(Model& m, int row, int var) {
     return m.A(row, m.NBw + var - row);
 }
+// Adds v to band column col of row: in A, or as AsmMode says (network_state.hpp).
+void operator_add(Model& m, int row, int col, double v);
+inline void band_add(Model& m, int row, int col, double v) {
+    if (m.AsmMode == 0)
+        m.A(row, col) += v;
+    else if (m.AsmMode == 2)
+        operator_add(m, row, col, v);
+}
 inline double& band_rhs(Model& m, int row) {
     return m.A(row, m.NCa);
 }
@@ -61,7 +69,9 @@ inline double& full_rhs(Model& m, int row) {
 
 // Value of variable g after solve_array or solve_infinit_array.
 inline double solution(const Model& m, int var) {
-    return m.A(var, 1);
+    return m.Xsol(var);
 }
+// Keeps x (0-based, n values) as the solution of variables 1..n.
+void keep_solution(Model& m, const double* x, int n);
 
 }  // namespace vorn

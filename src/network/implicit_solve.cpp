@@ -49,17 +49,12 @@ constexpr double kTolGmres = 0.1;
 // Krylov vectors per restart cycle, and GMRES iterations per solution.
 constexpr int kRestart = 40;
 constexpr int kMaxKrylov = 1000;
-// Factors of an older matrix (resistances changed, as in a quench) stay the
-// preconditioner while a solution with them needs at most this many GMRES
-// iterations: a factorisation of a large cable costs as much as hundreds of
-// them.  The solution after one that needed more makes new factors.
-constexpr int kStaleKrylov = 12;
 
 using Vec = std::vector<double>;  // index g-1 for variable g = 1..Nt
 
 // z = P^-1 r with the factorisation.
 void precondition(const Model& m, const Vec& r, Vec& z) {
-    band_lu_solve(m.A_LU.LU, r.data(), z.data());
+    band_factor_solve(m, r.data(), z.data());
 }
 
 // y = N x: the coupling of each recorded section voltage to the sections of
@@ -88,43 +83,41 @@ void off_band_product(const Model& m, const Vec& x, Vec& y) {
     }
 }
 
-// The nonzeros of the assembled band columns, row by row (variable
-// numbers 1..Nt): the band is mostly empty, and the products are many.
+// The operator: with older factors, the nonzeros of the assembled band
+// columns (in A_LU, since the factors hold the matrix's place); and the
+// right-hand side.
 struct System {
     const Model& m;
-    std::vector<int> start, var;
-    std::vector<double> val;
-    Vec b;  // right-hand side
+    const std::vector<int>& start;
+    const std::vector<int>& var;
+    const std::vector<double>& val;
+    Vec b;
 };
 
-System band_nonzeros(const Model& m) {
-    System sys{m, {}, {}, {}, Vec(std::size_t(m.NEq))};
-    const int Nt = m.NEq, W = m.NBw, nband = m.NCa - 1;
-    sys.start.reserve(std::size_t(Nt) + 1);
-    for (int i = 1; i <= Nt; ++i) {
-        sys.start.push_back(int(sys.var.size()));
-        const double* ai = m.A.row(i);
-        for (int c = std::max(1, W - i + 1); c <= std::min(nband, Nt - i + W); ++c)
-            if (ai[c - 1] != 0.0) {
-                sys.var.push_back(i + c - W);
-                sys.val.push_back(ai[c - 1]);
-            }
-    }
-    sys.start.push_back(int(sys.var.size()));
-    for (int i = 1; i <= Nt; ++i) sys.b[std::size_t(i - 1)] = m.A(i, m.NCa);
+System system_of(const Model& m) {
+    System sys{m, m.A_LU.Ostart, m.A_LU.Ovar, m.A_LU.Oval, Vec(std::size_t(m.NEq))};
+    for (int i = 1; i <= m.NEq; ++i) sys.b[std::size_t(i - 1)] = m.A(i, m.NCa);
     return sys;
 }
 
-// y = A x = P x + N x with P the assembled band columns.
+// y = A x = P x + N x.  P x as the product of the factors L U x while they
+// are those of P (AsmMode 0 and 1: the band itself has given way to them),
+// else from the assembled band's nonzeros in A_LU (AsmMode 2).
 void apply_system(const System& sys, const Vec& x, Vec& y) {
     off_band_product(sys.m, x, y);
     const std::size_t Nt = y.size();
-    for (std::size_t i = 0; i < Nt; ++i) {
-        double sum = 0.0;
-        for (int k = sys.start[i]; k < sys.start[i + 1]; ++k)
-            sum += sys.val[std::size_t(k)] * x[std::size_t(sys.var[std::size_t(k)] - 1)];
-        y[i] += sum;
+    if (sys.m.AsmMode == 2) {
+        for (std::size_t i = 0; i < Nt; ++i) {
+            double sum = 0.0;
+            for (int k = sys.start[i]; k < sys.start[i + 1]; ++k)
+                sum += sys.val[std::size_t(k)] * x[std::size_t(sys.var[std::size_t(k)] - 1)];
+            y[i] += sum;
+        }
+        return;
     }
+    Vec px(Nt);
+    band_factor_product(sys.m, x.data(), px.data());
+    for (std::size_t i = 0; i < Nt; ++i) y[i] += px[i];
 }
 
 // z = P^-1 (b - A x); returns max |z|.
@@ -262,50 +255,41 @@ int gmres_solve(const System& sys, Vec& x, double& res, double& tol) {
     return its;
 }
 
-// Whether the factors of an older matrix (only the resistances differ) may
-// precondition this solution: not in the reference modes, and only while the
-// last solution they served needed few iterations.
-bool stale_factor_usable(const Model& m) {
-    const BandFactor& f = m.A_LU;
-    return m.StaleFactors == 1 && m.FreshFactor == 0 && band_factor_same_shape(m) &&
-           f.StaleKrylov <= kStaleKrylov;
-}
-
 }  // namespace
 
+// After the assembly A holds the band (AsmMode 0: factorised here), the
+// factors of this band (1), or older factors and the band in A_LU's
+// operator (2).
 void solve_array_implicit(Model& m) {
     const int Nt = m.NEq;
     if (!m.A.allocated() || m.A.hi1() != Nt || m.A.hi2() != m.NCa || Nt != m.NEqB * m.NB)
         throw FatalError("internal error: system matrix does not match NEq x NCa");
-    // The operator's nonzeros are taken before a factorisation overwrites A.
-    const System sys = band_nonzeros(m);
-    if (band_factor_current(m) && same_as_last(m, sys.b)) {
+    if (m.AsmMode == 0) band_factorise(m);
+    const System sys = system_of(m);
+    if (m.AsmSameBand == 1 && same_as_last(m, sys.b)) {
         // The same matrix and right-hand side as the last solution (an
         // inner iteration that changed nothing): its result stands.
         m.Stats.NrSolve = m.Stats.NrSolve + 1;
         m.Stats.NrKrylovLast = 0;
-        for (int g = 1; g <= Nt; ++g) m.A(g, 1) = m.X_last(g);
+        keep_solution(m, m.X_last.data(), Nt);
         return;
     }
-    bool stale = false;
-    if (m.FreshFactor == 1 || !band_factor_current(m)) {
-        stale = !band_factor_current(m) && stale_factor_usable(m);
-        if (!stale) band_factorise(m);
-    }
-
     Vec x = initial_guess(m);
     double res = 0, tol = 0;
     int its = gmres_solve(sys, x, res, tol);
-    if (stale && !(res <= tol)) {
-        // The older factors did not get there: factors of this matrix, and
-        // again from the same start.
-        band_factorise(m);
-        m.Stats.NrKrylov += its;
-        x = initial_guess(m);
-        its = gmres_solve(sys, x, res, tol);
-        stale = false;
+    if (m.AsmMode == 2) {
+        if (res <= tol) {
+            m.A_LU.StaleKrylov = its;
+        } else {
+            // The older factors did not get there: the band again, its own
+            // factors, and the solution again from the same start.
+            m.Stats.NrKrylov += its;
+            assemble_full_band(m);
+            band_factorise(m);
+            x = initial_guess(m);
+            its = gmres_solve(system_of(m), x, res, tol);
+        }
     }
-    if (stale) m.A_LU.StaleKrylov = its;
     m.Stats.NrSolve = m.Stats.NrSolve + 1;
     m.Stats.NrKrylov += its;
     m.Stats.NrKrylovLast = its;
@@ -317,11 +301,11 @@ void solve_array_implicit(Model& m) {
     std::copy(x.begin(), x.end(), m.X_last.data());
     m.B_last.allocate(1, Nt, 0.0);
     std::copy(sys.b.begin(), sys.b.end(), m.B_last.data());
-    for (int g = 1; g <= Nt; ++g) m.A(g, 1) = x[std::size_t(g - 1)];
+    keep_solution(m, x.data(), Nt);
 }
 
 double explicit_spectral_radius(Model& m, int iterations) {
-    if (!band_factor_current(m)) band_factorise(m);
+    if (m.AsmMode == 0) band_factorise(m);
     const std::size_t n = std::size_t(m.NEq);
     std::mt19937_64 gen(12345u);
     std::uniform_real_distribution<double> uni(-1.0, 1.0);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "control/messages.hpp"
+#include "network/band_system.hpp"
 #include "network/network.hpp"
 #include "support/stop.hpp"
 
@@ -207,7 +208,7 @@ void inductance(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {
         if (NCol <= 0 || NCol >= m.NCa)
             report_column(m, NCol, NFac, NRow, NB1, i1, NB1, s);
         else
-            m.A(NRow, NCol) += NFac * m.RMut(i1, 0, s) / dt;
+            band_add(m, NRow, NCol, NFac * m.RMut(i1, 0, s) / dt);
         own += m.RMut(i1, 0, s) * m.Cs_prev(NB1, s);
     }
     m.A(NRow, m.NCa) += NFac * own / dt;

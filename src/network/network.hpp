@@ -63,16 +63,25 @@ void solve_array(Model& m);
 // The same by a fresh elimination with the right-hand side along.
 void solve_array_fresh(Model& m);
 // A_LU was made from the present matrix (resistances, dt, One, NCa, NEq and
-// inductive terms the same), and the same but for the resistances.
+// inductive terms the same), and the same but for the resistances; and its
+// factors may precondition an implicit solution of the present matrix.
 bool band_factor_current(const Model& m);
 bool band_factor_same_shape(const Model& m);
-// Factorises the assembled band in place (A then holds the factors) into
-// A_LU, with the entries the elimination leaves behind.
+bool stale_factor_usable(const Model& m);
+// Assembly of the finite cable's system in the mode (AsmMode) the kept
+// factors allow; the whole band.
+void assemble_finite_system(Model& m);
+void assemble_full_band(Model& m);
+// Factorises the assembled band in place (A then holds the factors; A_LU
+// what goes with them, for the implicit solution the band's pattern too).
 void band_factorise(Model& m);
+// x = P^-1 b and y = P x = L U x with the factors in A (0-based, NEq long).
+void band_factor_solve(const Model& m, const double* b, double* x);
+void band_factor_product(const Model& m, const double* x, double* y);
 // The same system with the coupling to the other bands within NBMut as
 // unknowns (recorded in MutRows by the assembly): restarted GMRES, the
 // factorisation of the banded part as preconditioner, reused while that
-// part is unchanged.  Leaves A(g, 1) = variable g like solve_array.
+// part is unchanged.  Leaves Xsol(g) = variable g like solve_array.
 void solve_array_implicit(Model& m);
 // Spectral radius of the error propagation e <- -P^-1 N e of the explicit
 // scheme (N the coupling to the other bands), by power iteration on the

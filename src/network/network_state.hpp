@@ -9,7 +9,6 @@
 
 #include <vector>
 
-#include "network/band_kernel.hpp"
 #include "support/oarray.hpp"
 
 namespace vorn {
@@ -42,15 +41,26 @@ struct BandResidue {
 };
 
 // Factorisation of the banded part of the network system (band_factor.cpp),
-// reused while the matrix it came from is unchanged: same resistances, time
-// step, unit coefficient and band width.
+// made in place in the system matrix and kept there (in the case's
+// workspace) while the matrix it came from is unchanged: same resistances,
+// time step, unit coefficient and band width.  Meanwhile the assembly
+// writes only the right-hand side (AsmMode).
 struct BandFactor {
-    BandLU LU;  // the factors, nonzeros only
+    // Per row i (at i-1): the first band column of its multipliers and the
+    // last nonzero band column right of its diagonal; the solution reads
+    // only these stretches.
+    std::vector<int> Lfirst, Ulast;
+    // Implicit solution: where the factored band had nonzeros, by rows
+    // (variable numbers), and while older factors serve (AsmMode 2) the
+    // values the assembly put there: the operator's band part.
+    std::vector<int> Ostart, Ovar;
+    std::vector<double> Oval;
     std::vector<BandResidue> Residues;
     RArr2 Rs, Ra, Rc;  // resistances it was made with, Ohm
     double dt = 0, One = 0;
     int NCa = 0, NEq = 0, inductive = 0;
-    int valid = 0;
+    int valid = 0;  // 1: the values above describe the last factorisation
+    int held = 0;   // 1: A, or the workspace it returns to, holds its factors
     // Implicit solution: GMRES iterations of the last solution made with
     // these factors while the resistances had changed since (a stale
     // preconditioner); -1 when they are current.
@@ -110,7 +120,20 @@ struct NetworkState {
     // the resistances changed) as its preconditioner; 0: always factors of
     // the present matrix.
     int StaleFactors = 1;
+    // What the assembly of a finite cable writes: 0 the whole band and the
+    // right-hand side (the factors in A are lost); 1 the right-hand side
+    // only (A holds the factors of this very band); 2 the right-hand side,
+    // and the band coefficients into A_LU's nonzeros of the operator (A
+    // holds the factors of an older band).  AsmMiss: a coefficient of mode
+    // 2 had no place among those nonzeros.
+    int AsmMode = 0;
+    int AsmMiss = 0;
+    // 1: the band of the last assembly is the one of the last factors
+    // (whatever AsmMode): the implicit solution may take its last result
+    // when the right-hand side is the same too.
+    int AsmSameBand = 0;
     RArr1 A_nca;  // 1..NEq, last right-hand side
+    RArr1 Xsol;   // 1..rows of A: the solution of the last network system
     RArr1 CSB1, CSB2;  // s, boundary section currents (A)
     RArr1 CWB1, CWB2;  // wire, end currents (A)
 

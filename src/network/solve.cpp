@@ -70,6 +70,9 @@ void solve_infinit_array(Model& m) {
         for (int c = i + 1; c <= NCa - 1; ++c) sum += A(i, c) * A(c, 1);
         A(i, 1) = (A(i, NCa) - sum) / A(i, i);
     }
+    std::vector<double> x(static_cast<std::size_t>(N1));
+    for (int i = 1; i <= N1; ++i) x[std::size_t(i - 1)] = A(i, 1);
+    keep_solution(m, x.data(), N1);
 }
 
 // Diagnostic: every column of the matrix (right-hand side included) whose

@@ -74,11 +74,25 @@ Dense implicit_dense(const Model& m) {
     return d;
 }
 
-// Assembles, solves implicitly and returns the solution; `dense` gets the
-// dense system of the same assembly.
+// Assembles as the driver does (only the right-hand side while the kept
+// factors are those of the band), solves implicitly and returns the
+// solution; `dense` gets the dense system of a full assembly of a copy.
 std::vector<double> solve_implicit(Model& m, Dense* dense = nullptr) {
-    assemble_finite(m);
-    if (dense) *dense = implicit_dense(m);
+    if (dense) {
+        // A full assembly in a workspace of its own: the kept one holds the
+        // factors.
+        RArr2 kept_store = std::move(m.A_store);
+        BandFactor kept = std::move(m.A_LU);
+        m.A_store = RArr2{};
+        m.A_LU = BandFactor{};
+        assemble_finite(m);
+        *dense = implicit_dense(m);
+        release_system_matrix(m);
+        m.A_store = std::move(kept_store);
+        m.A_LU = std::move(kept);
+    }
+    create_system_matrix(m);
+    assemble_finite_system(m);
     solve_array_implicit(m);
     std::vector<double> x(std::size_t(m.NEq));
     for (int g = 1; g <= m.NEq; ++g) x[std::size_t(g - 1)] = solution(m, g);

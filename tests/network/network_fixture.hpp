@@ -78,8 +78,9 @@ inline void make_small_cable(Model& m, int NB, int cable, int nts, unsigned seed
                     m.RMut(s1, d, s2) = (s1 == s2 && d == 0 ? 1e-3 : 1e-4) * uni(0.5, 1.0);
 }
 
-// The finite cable's assembly as the driver runs it.
+// The finite cable's assembly of the whole band.
 inline void assemble_finite(Model& m) {
+    m.AsmMode = 0;
     create_system_matrix(m);
     fill_band_1(m);
     fill_array(m);

@@ -45,7 +45,7 @@ std::map<std::string, std::string> run_files(const fs::path& root, const std::st
             m.FreshFactor = fresh;
         // Bit for bit only with factors of the present matrix: older ones as
         // preconditioner agree to the tolerance (the quench test below).
-        if (mode == Mode::ImplicitFactor) m.StaleFactors = 0;
+        if (mode != Mode::ExplicitFactor) m.StaleFactors = 0;
         m.opts.explicit_mutual = mode == Mode::ExplicitFactor;
         std::istringstream answers("Demo\n" + number + "\n");
         std::ostringstream console;

@@ -171,10 +171,12 @@ TEST(NetworkSolve, ZeroColumnsAreReported) {
     EXPECT_EQ(lines[4], " Column            2  contains only zeros");
 }
 
-// A store whose matrix column 1 holds a chosen solution vector.
+// A store that holds a chosen solution vector.
 void set_solution(Model& m, double (*x)(int)) {
     create_system_matrix(m);
-    for (int g = 1; g <= m.NEq; ++g) m.A(g, 1) = x(g);
+    std::vector<double> v(static_cast<std::size_t>(m.NEq));
+    for (int g = 1; g <= m.NEq; ++g) v[std::size_t(g - 1)] = x(g);
+    keep_solution(m, v.data(), m.NEq);
 }
 
 TEST(NetworkSolve, CurrentsAndPowersFromTheSolution) {
