@@ -41,9 +41,12 @@ MemoryEstimate case_memory_estimate(const Model& m) {
     // first time step (the widest); an infinitely long cable: one band,
     // NCa = 5NS-2.
     e.matrix = m.Opt_Cable == 1 ? NEqB * (5 * NS - 2) * kReal : NEq * (16 * NS - 6) * kReal;
-    // The implicit solution of a finite cable keeps the factors of the band
-    // (their non-zeros, at most the band itself) between solutions.
-    if (m.Opt_Cable == 2 && m.MutExplicit == 0) e.factor = e.matrix;
+    // The factors of the band take its place in the matrix.  The implicit
+    // solution of a finite cable keeps where the band has nonzeros (an
+    // integer each, at most 2NS+6 per row: the inductances of a section's
+    // own band and a few resistive terms) and, while older factors serve, a
+    // value (a real) at each of them.
+    if (m.Opt_Cable == 2 && m.MutExplicit == 0) e.factor = NEq * (2 * NS + 6) * (4 + kReal);
     // Mutual inductances RMut: sections x (2 NBMut + 1) band distances x sections.
     if (m.NrSteps_inp > 0)
         e.inductances = sections * sections * (2.0 * std::max(m.NBMut, 0) + 1) * kReal;

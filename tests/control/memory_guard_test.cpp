@@ -64,9 +64,11 @@ TEST(MemoryGuard, EstimateOfTheLargestCable) {
     EXPECT_DOUBLE_EQ(e.self_field, 3 * e.inductances);
     EXPECT_GT(e.other, 10000.0 * 158 * 50 * 8);  // dozens of arrays per section
     EXPECT_LT(e.other, e.matrix / 10);
-    // The implicit network solution keeps the band's factors beside it;
-    // the older explicit scheme does not.
-    EXPECT_DOUBLE_EQ(e.factor, e.matrix);
+    // The factors take the band's place; the implicit network solution
+    // keeps the band's pattern (and values while older factors serve) beside
+    // them, the explicit scheme nothing: (2NS+6) integers and reals per row.
+    EXPECT_DOUBLE_EQ(e.factor, 10000.0 * 397 * 166 * 12);
+    EXPECT_LT(e.factor, 0.2 * e.matrix);
     EXPECT_DOUBLE_EQ(e.total(), e.matrix + e.factor + e.inductances + e.self_field + e.other);
     g.m.MutExplicit = 1;
     EXPECT_EQ(case_memory_estimate(g.m).factor, 0.0);
