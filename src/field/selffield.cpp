@@ -142,6 +142,40 @@ bool all_finite(const RArr2& a) {
 // so the results are the same to the bit.  Valid where RSFz vanishes and
 // every current and rate is finite: the z sums are then +0 (products of
 // +-0 added to +0), as are those of observer_sum.
+// sum[b] += a[t] v_t[b + delta] for the four sections t = 0..3 in that
+// order, bands b = lo..hi (v_t[j - 1] the value of band j, sum[b - 1] that
+// of band b): each sum is loaded and stored once for the four terms, which
+// are added one after the other as with one += each.
+void add_four(double* sum, const double* a, const double* v0, const double* v1,
+              const double* v2, const double* v3, int lo, int hi, int delta) {
+    const double a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3];
+    for (int b = lo; b <= hi; ++b) {
+        const int j = b + delta - 1;
+        double x = sum[b - 1];
+        x += a0 * v0[j];
+        x += a1 * v1[j];
+        x += a2 * v2[j];
+        x += a3 * v3[j];
+        sum[b - 1] = x;
+    }
+}
+
+// The same for one section.
+void add_one(double* sx, double* sy, double ax, double ay, const double* v, int lo, int hi,
+             int delta) {
+    for (int b = lo; b <= hi; ++b) {
+        sx[b - 1] += ax * v[b + delta - 1];
+        sy[b - 1] += ay * v[b + delta - 1];
+    }
+}
+
+// The sums of observer_sum for every band at once: the bands run innermost,
+// over the currents and the sums held section by section (s x b), so that
+// the loop vectorises.  Each (band, section) sum takes its terms in the
+// order of observer_sum (bands within reach upwards, then their sections),
+// so the results are the same to the bit.  Valid where RSFz vanishes and
+// every current and rate is finite: the z sums are then +0 (products of
+// +-0 added to +0), as are those of observer_sum.
 void all_bands_sums(Model& m, int nbsf, bool rates) {
     auto& w = m.sf_work;
     for (RArr2* a : {&w.bx, &w.by, &w.rx, &w.ry}) a->allocate(2, m.NS_2m1, 1, m.NB, 0.0);
@@ -151,19 +185,24 @@ void all_bands_sums(Model& m, int nbsf, bool rates) {
             // bands b whose band b + delta lies in the cable
             const int lo = std::max(1, 1 - delta), hi = std::min(m.NB, m.NB - delta);
             if (lo > hi) continue;
-            for (int sc = 2; sc <= m.NS_2m1; ++sc) {
-                const double cx = m.RSFx(so, delta, sc), cy = m.RSFy(so, delta, sc);
-                const double* c = &w.c(sc, 1);  // c[j - 1] = Cs(j, sc)
-                for (int b = lo; b <= hi; ++b) {
-                    bx[b - 1] += cx * c[b + delta - 1];
-                    by[b - 1] += cy * c[b + delta - 1];
-                }
+            const double* cx = &m.RSFx(so, delta, 2);  // cx[sc - 2]
+            const double* cy = &m.RSFy(so, delta, 2);
+            int sc = 2;
+            for (; sc + 3 <= m.NS_2m1; sc += 4) {
+                const int k = sc - 2;
+                const double *c0 = &w.c(sc, 1), *c1 = &w.c(sc + 1, 1), *c2 = &w.c(sc + 2, 1),
+                             *c3 = &w.c(sc + 3, 1);
+                add_four(bx, cx + k, c0, c1, c2, c3, lo, hi, delta);
+                add_four(by, cy + k, c0, c1, c2, c3, lo, hi, delta);
                 if (!rates) continue;
-                const double* dc = &w.dc(sc, 1);
-                for (int b = lo; b <= hi; ++b) {
-                    rx[b - 1] += cx * dc[b + delta - 1];
-                    ry[b - 1] += cy * dc[b + delta - 1];
-                }
+                const double *d0 = &w.dc(sc, 1), *d1 = &w.dc(sc + 1, 1), *d2 = &w.dc(sc + 2, 1),
+                             *d3 = &w.dc(sc + 3, 1);
+                add_four(rx, cx + k, d0, d1, d2, d3, lo, hi, delta);
+                add_four(ry, cy + k, d0, d1, d2, d3, lo, hi, delta);
+            }
+            for (; sc <= m.NS_2m1; ++sc) {
+                add_one(bx, by, cx[sc - 2], cy[sc - 2], &w.c(sc, 1), lo, hi, delta);
+                if (rates) add_one(rx, ry, cx[sc - 2], cy[sc - 2], &w.dc(sc, 1), lo, hi, delta);
             }
         }
     }

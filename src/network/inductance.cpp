@@ -282,13 +282,20 @@ InductiveTerms::InductiveTerms(const Model& m, int b_lo, int b_hi) {
 
 void InductiveTerms::add(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {
     // With NFac = +-1, NFac * (RMut / dt) is NFac * RMut / dt exactly.
-    const bool unit = NFac == 1 || NFac == -1;
-    for (int s = 2; s <= m.NS_2m1; ++s) {
-        const int NCol = NColOff + m.NBw + 3 * m.NS - 2 + s;
-        if (NCol <= 0 || NCol >= m.NCa)
-            report_column(m, NCol, NFac, NRow, NB1, i1, NB1, s);
-        else
-            m.A(NRow, NCol) += unit ? NFac * own_dt_(i1, s) : NFac * m.RMut(i1, 0, s) / m.dt;
+    const int col0 = NColOff + m.NBw + 3 * m.NS - 2;  // column of Cs(NB1, s): col0 + s
+    if ((NFac == 1 || NFac == -1) && col0 + 2 > 0 && col0 + m.NS_2m1 < m.NCa) {
+        double* a = &m.A(NRow, col0 + 2);
+        const double* r = &own_dt_(i1, 2);
+        const double f = NFac;
+        for (int k = 0; k <= m.NS_2m1 - 2; ++k) a[k] += f * r[k];
+    } else {
+        for (int s = 2; s <= m.NS_2m1; ++s) {
+            const int NCol = col0 + s;
+            if (NCol <= 0 || NCol >= m.NCa)
+                report_column(m, NCol, NFac, NRow, NB1, i1, NB1, s);
+            else
+                m.A(NRow, NCol) += NFac * m.RMut(i1, 0, s) / m.dt;
+        }
     }
     m.A(NRow, m.NCa) += NFac * own_(i1, NB1) / m.dt;
     if (std::max(1, NB1 - m.NBMut) == std::min(m.NB, NB1 + m.NBMut)) return;  // no other band
