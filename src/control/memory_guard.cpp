@@ -22,8 +22,9 @@ constexpr double kReal = 8.0;            // bytes of one array element (real; in
 // allocations of the set-up and of the time loop (rounded up a little):
 // per section of a band (input, heat-transfer and time-dependent arrays),
 // per position or wire of a band, per adjacent contact and per crossing
-// contact of a band.
-constexpr double kPerSection = 64, kPerPosition = 40, kPerAdjacent = 5, kPerCrossing = 8;
+// contact of a band.  Per section: 64, and the work arrays of the self-field
+// and inductive products (6 and 4).
+constexpr double kPerSection = 74, kPerPosition = 40, kPerAdjacent = 5, kPerCrossing = 8;
 
 }  // namespace
 

@@ -16,6 +16,12 @@ struct FieldState {
     RArr2 BSF_x, BSF_y, BSF_z, dBSFdt_x, dBSFdt_y, dBSFdt_z;
     RArr3 RSFx, RSFy, RSFz;  // s x -NBSF..NBSF x s, T/A
     RArr1 sff_x, sff_y;      // s, predefined self field per ampere (T/A)
+    // work arrays of the self-field products, s x b (sections first),
+    // refilled at every calculation
+    struct SelfFieldWork {
+        RArr2 c, dc;           // section currents (A) and their rates (A/s)
+        RArr2 bx, by, rx, ry;  // field (T) and rate (T/s) sums
+    } sf_work;
 
     // total field magnitude and transverse rate
     RArr2 BTs, BDOTs;

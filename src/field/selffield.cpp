@@ -10,6 +10,7 @@
 // observer (larger x) gives a positive y field per positive ampere.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "field/field.hpp"
 
@@ -82,53 +83,177 @@ void return_lead_per_ampere(const Model& m, int s, double& bx, double& by) {
     }
 }
 
+// Field and rate at section s of band b: the sum over the bands within
+// nbsf and their sections, in that order; (lx, ly) the return lead's field
+// per ampere at s.  Every product of the coefficients is formed, RSFz's
+// included.
+void observer_sum(Model& m, int b, int s, int nbsf, bool rates, bool lead, double lx, double ly) {
+    const int first = std::max(1, b - nbsf), last = std::min(m.NB, b + nbsf);
+    double bx = 0, by = 0, bz = 0, rx = 0, ry = 0, rz = 0;
+    for (int j = first; j <= last; ++j) {
+        const int delta = j - b;
+        for (int sc = 2; sc <= m.NS_2m1; ++sc) {
+            const double cx = m.RSFx(s, delta, sc), cy = m.RSFy(s, delta, sc),
+                         cz = m.RSFz(s, delta, sc);
+            const double c = m.Cs(j, sc);
+            bx += cx * c;
+            by += cy * c;
+            bz += cz * c;
+            if (rates) {
+                const double dc = (c - m.Cs_prev(j, sc)) / m.dt;  // A/s
+                rx += cx * dc;
+                ry += cy * dc;
+                rz += cz * dc;
+            }
+        }
+    }
+    if (lead) {
+        bx += lx * m.CPC;
+        by += ly * m.CPC;
+        if (rates) {
+            rx += lx * m.dIdt;
+            ry += ly * m.dIdt;
+        }
+    }
+    m.BSF_x(b, s) = bx;
+    m.BSF_y(b, s) = by;
+    m.BSF_z(b, s) = bz;
+    if (rates) {
+        m.dBSFdt_x(b, s) = rx;
+        m.dBSFdt_y(b, s) = ry;
+        m.dBSFdt_z(b, s) = rz;
+    }
+}
+
+bool all_zero(const RArr3& a) {
+    const double* v = a.data();
+    return std::all_of(v, v + a.size(), [](double x) { return x == 0.0; });
+}
+
+bool all_finite(const RArr2& a) {
+    const double* v = a.data();
+    return std::all_of(v, v + a.size(), [](double x) { return std::isfinite(x); });
+}
+
+// The sums of observer_sum for every band at once: the bands run innermost,
+// over the currents and the sums held section by section (s x b), so that
+// the loop vectorises.  Each (band, section) sum takes its terms in the
+// order of observer_sum (bands within reach upwards, then their sections),
+// so the results are the same to the bit.  Valid where RSFz vanishes and
+// every current and rate is finite: the z sums are then +0 (products of
+// +-0 added to +0), as are those of observer_sum.
+// sum[b] += a[t] v_t[b + delta] for the four sections t = 0..3 in that
+// order, bands b = lo..hi (v_t[j - 1] the value of band j, sum[b - 1] that
+// of band b): each sum is loaded and stored once for the four terms, which
+// are added one after the other as with one += each.
+void add_four(double* sum, const double* a, const double* v0, const double* v1,
+              const double* v2, const double* v3, int lo, int hi, int delta) {
+    const double a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3];
+    for (int b = lo; b <= hi; ++b) {
+        const int j = b + delta - 1;
+        double x = sum[b - 1];
+        x += a0 * v0[j];
+        x += a1 * v1[j];
+        x += a2 * v2[j];
+        x += a3 * v3[j];
+        sum[b - 1] = x;
+    }
+}
+
+// The same for one section.
+void add_one(double* sx, double* sy, double ax, double ay, const double* v, int lo, int hi,
+             int delta) {
+    for (int b = lo; b <= hi; ++b) {
+        sx[b - 1] += ax * v[b + delta - 1];
+        sy[b - 1] += ay * v[b + delta - 1];
+    }
+}
+
+// The sums of observer_sum for every band at once: the bands run innermost,
+// over the currents and the sums held section by section (s x b), so that
+// the loop vectorises.  Each (band, section) sum takes its terms in the
+// order of observer_sum (bands within reach upwards, then their sections),
+// so the results are the same to the bit.  Valid where RSFz vanishes and
+// every current and rate is finite: the z sums are then +0 (products of
+// +-0 added to +0), as are those of observer_sum.
+void all_bands_sums(Model& m, int nbsf, bool rates) {
+    auto& w = m.sf_work;
+    for (RArr2* a : {&w.bx, &w.by, &w.rx, &w.ry}) a->allocate(2, m.NS_2m1, 1, m.NB, 0.0);
+    for (int so = 2; so <= m.NS_2m1; ++so) {
+        double *bx = &w.bx(so, 1), *by = &w.by(so, 1), *rx = &w.rx(so, 1), *ry = &w.ry(so, 1);
+        for (int delta = -nbsf; delta <= nbsf; ++delta) {
+            // bands b whose band b + delta lies in the cable
+            const int lo = std::max(1, 1 - delta), hi = std::min(m.NB, m.NB - delta);
+            if (lo > hi) continue;
+            const double* cx = &m.RSFx(so, delta, 2);  // cx[sc - 2]
+            const double* cy = &m.RSFy(so, delta, 2);
+            int sc = 2;
+            for (; sc + 3 <= m.NS_2m1; sc += 4) {
+                const int k = sc - 2;
+                const double *c0 = &w.c(sc, 1), *c1 = &w.c(sc + 1, 1), *c2 = &w.c(sc + 2, 1),
+                             *c3 = &w.c(sc + 3, 1);
+                add_four(bx, cx + k, c0, c1, c2, c3, lo, hi, delta);
+                add_four(by, cy + k, c0, c1, c2, c3, lo, hi, delta);
+                if (!rates) continue;
+                const double *d0 = &w.dc(sc, 1), *d1 = &w.dc(sc + 1, 1), *d2 = &w.dc(sc + 2, 1),
+                             *d3 = &w.dc(sc + 3, 1);
+                add_four(rx, cx + k, d0, d1, d2, d3, lo, hi, delta);
+                add_four(ry, cy + k, d0, d1, d2, d3, lo, hi, delta);
+            }
+            for (; sc <= m.NS_2m1; ++sc) {
+                add_one(bx, by, cx[sc - 2], cy[sc - 2], &w.c(sc, 1), lo, hi, delta);
+                if (rates) add_one(rx, ry, cx[sc - 2], cy[sc - 2], &w.dc(sc, 1), lo, hi, delta);
+            }
+        }
+    }
+}
+
 void calculated_self_field(Model& m) {
     for (RArr2* a : {&m.dBSFdt_x, &m.dBSFdt_y, &m.dBSFdt_z}) a->fill(0.0);
     const int nbsf = m.RSFx.hi2();  // band distances kept in the coefficients
     const bool rates = m.NTS > 0;
     const bool lead = m.Opt_RetLead == 1;
 
-    for (int b = 1; b <= m.NB; ++b) {
-        const int first = std::max(1, b - nbsf), last = std::min(m.NB, b + nbsf);
+    // The return lead's field per ampere, the same for every band.
+    std::vector<double> lx(std::size_t(m.NS_2m1) + 1, 0.0), ly(lx);
+    if (lead)
+        for (int s = 2; s <= m.NS_2m1; ++s) return_lead_per_ampere(m, s, lx[s], ly[s]);
+    // The currents and their rates (A/s), section by section.
+    auto& w = m.sf_work;
+    w.c.allocate(2, m.NS_2m1, 1, m.NB, 0.0);
+    w.dc.allocate(2, m.NS_2m1, 1, m.NB, 0.0);
+    for (int b = 1; b <= m.NB; ++b)
         for (int s = 2; s <= m.NS_2m1; ++s) {
-            double bx = 0, by = 0, bz = 0, rx = 0, ry = 0, rz = 0;
-            for (int j = first; j <= last; ++j) {
-                const int delta = j - b;
-                for (int sc = 2; sc <= m.NS_2m1; ++sc) {
-                    const double cx = m.RSFx(s, delta, sc), cy = m.RSFy(s, delta, sc),
-                                 cz = m.RSFz(s, delta, sc);
-                    const double c = m.Cs(j, sc);
-                    bx += cx * c;
-                    by += cy * c;
-                    bz += cz * c;
-                    if (rates) {
-                        const double dc = (c - m.Cs_prev(j, sc)) / m.dt;  // A/s
-                        rx += cx * dc;
-                        ry += cy * dc;
-                        rz += cz * dc;
-                    }
-                }
-            }
+            w.c(s, b) = m.Cs(b, s);
+            if (rates) w.dc(s, b) = (m.Cs(b, s) - m.Cs_prev(b, s)) / m.dt;
+        }
+    if (!all_zero(m.RSFz) || !all_finite(w.c) || !all_finite(w.dc)) {
+        for (int b = 1; b <= m.NB; ++b)
+            for (int s = 2; s <= m.NS_2m1; ++s)
+                observer_sum(m, b, s, nbsf, rates, lead, lx[s], ly[s]);
+        return;
+    }
+    all_bands_sums(m, nbsf, rates);
+    for (int b = 1; b <= m.NB; ++b)
+        for (int s = 2; s <= m.NS_2m1; ++s) {
+            double x = w.bx(s, b), y = w.by(s, b), dx = w.rx(s, b), dy = w.ry(s, b);
             if (lead) {
-                double lx, ly;
-                return_lead_per_ampere(m, s, lx, ly);
-                bx += lx * m.CPC;
-                by += ly * m.CPC;
+                x += lx[s] * m.CPC;
+                y += ly[s] * m.CPC;
                 if (rates) {
-                    rx += lx * m.dIdt;
-                    ry += ly * m.dIdt;
+                    dx += lx[s] * m.dIdt;
+                    dy += ly[s] * m.dIdt;
                 }
             }
-            m.BSF_x(b, s) = bx;
-            m.BSF_y(b, s) = by;
-            m.BSF_z(b, s) = bz;
+            m.BSF_x(b, s) = x;
+            m.BSF_y(b, s) = y;
+            m.BSF_z(b, s) = 0.0;
             if (rates) {
-                m.dBSFdt_x(b, s) = rx;
-                m.dBSFdt_y(b, s) = ry;
-                m.dBSFdt_z(b, s) = rz;
+                m.dBSFdt_x(b, s) = dx;
+                m.dBSFdt_y(b, s) = dy;
+                m.dBSFdt_z(b, s) = 0.0;
             }
         }
-    }
 }
 
 // Self field from the predefined table per ampere of transport current.

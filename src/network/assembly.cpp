@@ -8,6 +8,7 @@
 // stored first, then the inductive terms (only for NTS >= 1) are added.
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 
 #include "network/band_system.hpp"
 #include "network/network.hpp"
@@ -33,6 +34,7 @@ struct BandRows {
     double one;      // node terms and the diagonal of rows pinned to zero
     double sum_one;  // current-sum row
     bool inductive;  // NTS >= 1: inductive terms
+    InductiveTerms* terms;  // finite cable with inductive terms: their sums
     int row = 0;
 
     // --- storage -----------------------------------------------------------
@@ -63,7 +65,7 @@ struct BandRows {
         if (full)
             inductance_infinite(m, row, s, fac);
         else
-            inductance(m, band_col_offset(m, row, vb), row, vb, s, fac);
+            terms->add(m, band_col_offset(m, row, vb), row, vb, s, fac);
     }
 
     // --- variables ---------------------------------------------------------
@@ -234,8 +236,9 @@ struct BandRows {
     }
 };
 
-// Writer for band j of the finite cable (banded storage).
-BandRows finite_band(Model& m, int j) {
+// Writer for band j of the finite cable (banded storage); terms is needed
+// from the first time step on (NTS >= 1).
+BandRows finite_band(Model& m, int j, InductiveTerms* terms = nullptr) {
     return BandRows{.m = m,
                     .full = false,
                     .N = m.NS,
@@ -246,7 +249,15 @@ BandRows finite_band(Model& m, int j) {
                     .vn = std::min(j + 1, m.NB),
                     .one = m.One,
                     .sum_one = 1.0,
-                    .inductive = m.NTS >= 1};
+                    .inductive = m.NTS >= 1,
+                    .terms = terms};
+}
+
+// The inductive sums of the sections of bands b_lo..b_hi, from the first
+// time step on.
+std::optional<InductiveTerms> inductive_terms(const Model& m, int b_lo, int b_hi) {
+    if (m.NTS < 1) return std::nullopt;
+    return std::optional<InductiveTerms>(std::in_place, m, b_lo, b_hi);
 }
 
 }  // namespace
@@ -275,8 +286,9 @@ void fill_band_1(Model& m) {
 
 // Interior bands 2..NB-1, in increasing order.
 void fill_array(Model& m) {
+    auto terms = inductive_terms(m, 2, m.NB);  // band j's rows reach band j+1
     for (int j = 2; j <= m.NB - 1; ++j) {
-        BandRows w = finite_band(m, j);
+        BandRows w = finite_band(m, j, terms ? &*terms : nullptr);
         w.interior_band();
     }
 }
@@ -286,7 +298,8 @@ void fill_array(Model& m) {
 // CSB2, and node rows in place of the loop rows they would have needed.
 void fill_band_nb(Model& m) {
     const int N = m.NS;
-    BandRows w = finite_band(m, m.NB);
+    auto terms = inductive_terms(m, m.NB, m.NB);
+    BandRows w = finite_band(m, m.NB, terms ? &*terms : nullptr);
     for (int k = 1; k <= N - 1; ++k) w.node_row(k);
     w.pin(w.ca(1), m.One, 0.0);
     w.pin(w.ca(2), m.One, 0.0);
@@ -316,7 +329,8 @@ void fill_infinit_array(Model& m, int band) {
                .vn = 1,
                .one = m.One,
                .sum_one = m.One,
-               .inductive = m.NTS >= 1};
+               .inductive = m.NTS >= 1,
+               .terms = nullptr};
     w.interior_band();
 }
 

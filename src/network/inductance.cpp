@@ -147,6 +147,19 @@ double other_band_weight(const Model& m) {
     return std::min(1.0, f);
 }
 
+// The other bands' part of row NRow, their sum `other` formed: explicit,
+// weighted on the right-hand side; implicit, their Cs_prev part on the
+// right-hand side and the row recorded in MutRows.
+void other_band_terms(Model& m, int NRow, int NB1, int i1, int NFac, double other) {
+    const double dt = m.dt;
+    if (m.MutExplicit == 1) {
+        m.A(NRow, m.NCa) += NFac * other_band_weight(m) * other / dt;
+    } else {
+        m.A(NRow, m.NCa) += NFac * other / dt;
+        m.MutRows.push_back({NRow, NB1, i1, NFac});
+    }
+}
+
 }  // namespace
 
 // Self inductance (H) of a straight round wire of length l and radius a (m);
@@ -224,12 +237,70 @@ void inductance(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {
             other += m.RMut(i1, NB2 - NB1, s) *
                      (expl ? m.Cs_prev(NB2, s) - m.Cs(NB2, s) : m.Cs_prev(NB2, s));
     }
-    if (expl) {
-        m.A(NRow, m.NCa) += NFac * other_band_weight(m) * other / dt;
-    } else {
-        m.A(NRow, m.NCa) += NFac * other / dt;
-        m.MutRows.push_back({NRow, NB1, i1, NFac});
+    other_band_terms(m, NRow, NB1, i1, NFac, other);
+}
+
+// The sums run over the bands innermost (currents held section by section,
+// s x b), which vectorises; each (section, band) sum takes its terms in the
+// order of inductance(): band distances upwards, then the sections.
+InductiveTerms::InductiveTerms(const Model& m, int b_lo, int b_hi) {
+    own_dt_.allocate(2, m.NS_2m1, 2, m.NS_2m1, 0.0);
+    for (int i1 = 2; i1 <= m.NS_2m1; ++i1)
+        for (int s = 2; s <= m.NS_2m1; ++s) own_dt_(i1, s) = m.RMut(i1, 0, s) / m.dt;
+    own_.allocate(2, m.NS_2m1, b_lo, b_hi, 0.0);
+    other_.allocate(2, m.NS_2m1, b_lo, b_hi, 0.0);
+    if (b_lo > b_hi) return;
+
+    // Own band: Cs_prev; other bands: Cs_prev - Cs (explicit) or Cs_prev.
+    const bool expl = m.MutExplicit == 1;
+    RArr2 prev(2, m.NS_2m1, 1, m.NB), x(2, m.NS_2m1, 1, m.NB);
+    for (int b = 1; b <= m.NB; ++b)
+        for (int s = 2; s <= m.NS_2m1; ++s) {
+            prev(s, b) = m.Cs_prev(b, s);
+            x(s, b) = expl ? m.Cs_prev(b, s) - m.Cs(b, s) : m.Cs_prev(b, s);
+        }
+    const int nb = b_hi - b_lo + 1;
+    for (int i1 = 2; i1 <= m.NS_2m1; ++i1) {
+        double* own = &own_(i1, b_lo);
+        for (int s = 2; s <= m.NS_2m1; ++s) {
+            const double r = m.RMut(i1, 0, s);
+            const double* c = &prev(s, b_lo);
+            for (int k = 0; k < nb; ++k) own[k] += r * c[k];
+        }
+        for (int d = -m.NBMut; d <= m.NBMut; ++d) {
+            // bands b whose band b + d lies in the cable
+            const int lo = std::max(b_lo, 1 - d), hi = std::min(b_hi, m.NB - d);
+            if (d == 0 || lo > hi) continue;
+            double* other = &other_(i1, lo);
+            for (int s = 2; s <= m.NS_2m1; ++s) {
+                const double r = m.RMut(i1, d, s);
+                const double* c = &x(s, lo + d);
+                for (int k = 0; k <= hi - lo; ++k) other[k] += r * c[k];
+            }
+        }
     }
+}
+
+void InductiveTerms::add(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {
+    // With NFac = +-1, NFac * (RMut / dt) is NFac * RMut / dt exactly.
+    const int col0 = NColOff + m.NBw + 3 * m.NS - 2;  // column of Cs(NB1, s): col0 + s
+    if ((NFac == 1 || NFac == -1) && col0 + 2 > 0 && col0 + m.NS_2m1 < m.NCa) {
+        double* a = &m.A(NRow, col0 + 2);
+        const double* r = &own_dt_(i1, 2);
+        const double f = NFac;
+        for (int k = 0; k <= m.NS_2m1 - 2; ++k) a[k] += f * r[k];
+    } else {
+        for (int s = 2; s <= m.NS_2m1; ++s) {
+            const int NCol = col0 + s;
+            if (NCol <= 0 || NCol >= m.NCa)
+                report_column(m, NCol, NFac, NRow, NB1, i1, NB1, s);
+            else
+                m.A(NRow, NCol) += NFac * m.RMut(i1, 0, s) / m.dt;
+        }
+    }
+    m.A(NRow, m.NCa) += NFac * own_(i1, NB1) / m.dt;
+    if (std::max(1, NB1 - m.NBMut) == std::min(m.NB, NB1 + m.NBMut)) return;  // no other band
+    other_band_terms(m, NRow, NB1, i1, NFac, other_(i1, NB1));
 }
 
 // Row NRow of the full matrix of the infinitely long cable (one band):

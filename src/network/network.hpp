@@ -41,6 +41,23 @@ double parmut(double x1, double y1, double z1, double x2, double y2, double z2, 
               double l2);
 void mutual_ind_array_calculation(Model& m);
 void inductance(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac);
+// The inductive terms of one assembly of the finite cable, for the rows of
+// sections of bands b_lo..b_hi: add() writes what inductance() writes, but
+// the sums over the own and the other bands are formed once per section (a
+// section's sums serve every row it appears in), for all bands side by
+// side, and the own-band coefficients RMut/dt once.  Each sum takes its
+// terms in inductance()'s order, so the matrix is the same to the bit.
+// RMut, Cs, Cs_prev, dt, NBMut and MutExplicit must not change while the
+// object is used.
+class InductiveTerms {
+public:
+    InductiveTerms(const Model& m, int b_lo, int b_hi);
+    void add(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac);
+
+private:
+    RArr2 own_dt_;       // i1 x s: RMut(i1, 0, s) / dt, H/s
+    RArr2 own_, other_;  // i1 x b: sums of RMut times the currents, V s
+};
 void inductance_infinite(Model& m, int NRow, int i1, int NFac);
 
 // --- assembly and solution --------------------------------------------------------------

@@ -19,49 +19,90 @@ int neighbour_band(const Model& m, int b, int offset) {
     return nb >= 1 && nb <= m.NB ? nb : 0;
 }
 
-// Copper conductivity (W/(m K)) between section (b, s) at T and its
-// neighbour (nb, ns) at Tn: at the mean temperature, field and RRR.
-double pair_conductivity(const Model& m, int b, int s, double T, int nb, int ns, double Tn) {
-    double k = 0;
-    k_cu_calculation(m, (T + Tn) / 2, (m.BTs(b, s) + m.BTs(nb, ns)) / 2,
-                     (m.RRRs(b, s) + m.RRRs(nb, ns)) / 2, k);
-    return k;
-}
-
 // Contact conductance per area hc (W/(m^2 K)) in series with the conduction
 // hk into the strand; 0 when both vanish.
 double series(double hc, double hk) { return hc + hk > 0 ? hc * hk / (hc + hk) : 0.0; }
 
+// x^p; the exponent 1 (the usual contact law) without the library call: the
+// power is evaluated three times per bisection pass, and x^1 is x exactly.
+double power(double x, double p) { return p == 1.0 ? x : std::pow(x, p); }
+
 }  // namespace
 
-CableFlows cable_flows(const Model& m, int b, int s, double T, const RArr2& Tmid) {
-    CableFlows f;
+SectionFlows::SectionFlows(const Model& m, int b, int s, const RArr2& Tmid) : m_(m) {
     const double F = m.F_HF_str;
-    auto along = [&](int offset, int ns, double dist) {
-        const int nb = neighbour_band(m, b, offset);
-        if (nb == 0) return 0.0;
-        const double Tn = Tmid(nb, ns);
-        const double k = pair_conductivity(m, b, s, T, nb, ns, Tn);
-        return (Tn - T) * m.Cs_mat(b, s) * F * k / dist;
+    // The pair's field and RRR are the means of the two sections.
+    auto link = [&](int offset, int ns) {
+        Link l;
+        l.nb = neighbour_band(m, b, offset);
+        if (l.nb == 0) return l;
+        l.Tn = Tmid(l.nb, ns);
+        l.B = (m.BTs(b, s) + m.BTs(l.nb, ns)) / 2;
+        l.RRR = (m.RRRs(b, s) + m.RRRs(l.nb, ns)) / 2;
+        return l;
     };
-    f.str_L = along(m.NB_str_L(s), m.NS_str_L(s), m.l_str_l(s));
-    f.str_R = along(m.NB_str_R(s), m.NS_str_R(s), m.l_str_r(s));
-
+    auto along = [&](int offset, int ns, double dist) {
+        Link l = link(offset, ns);
+        l.Cs_mat = m.Cs_mat(b, s);
+        l.length = dist;
+        return l;
+    };
     // Contacts: hc = F_x F_cont Tm^P_cont at the mean temperature.
     auto contact = [&](int offset, int ns, double factor, const RArr1& area, double length) {
-        const int nb = neighbour_band(m, b, offset);
-        if (nb == 0) return 0.0;
-        const double Tn = Tmid(nb, ns);
-        const double hc = factor * m.F_cont * std::pow((T + Tn) / 2, m.P_cont);
-        const double hk = F * pair_conductivity(m, b, s, T, nb, ns, Tn) / length;
-        return (Tn - T) * 0.5 * (area(ns) + area(s)) * series(hc, hk);
+        Link l = link(offset, ns);
+        l.hc_factor = factor * m.F_cont;
+        l.area = area(ns) + area(s);
+        l.length = length;
+        return l;
     };
+    F_ = F;
+    links_[0] = along(m.NB_str_L(s), m.NS_str_L(s), m.l_str_l(s));
+    links_[1] = along(m.NB_str_R(s), m.NS_str_R(s), m.l_str_r(s));
     // One conduction length, Length_s(3), for every adjacent contact.
     const double l_adj = m.Length_s(3);
-    f.adj = contact(m.NB_adj_L(s), m.NS_adj_L(s), m.F_HF_Ad, m.A_Ad, l_adj) +
-            contact(m.NB_adj_R(s), m.NS_adj_R(s), m.F_HF_Ad, m.A_Ad, l_adj);
-    f.cross = contact(0, m.NS_cross(s), m.F_HF_Cr, m.A_Cr, m.l_cr(s));
+    links_[2] = contact(m.NB_adj_L(s), m.NS_adj_L(s), m.F_HF_Ad, m.A_Ad, l_adj);
+    links_[3] = contact(m.NB_adj_R(s), m.NS_adj_R(s), m.F_HF_Ad, m.A_Ad, l_adj);
+    links_[4] = contact(0, m.NS_cross(s), m.F_HF_Cr, m.A_Cr, m.l_cr(s));
+}
+
+// Copper conductivity (W/(m K)) between the section at T and the neighbour
+// of link l: at the mean temperature, field and RRR.
+double SectionFlows::conductivity(const Link& l, double T) const {
+    double k = 0;
+    k_cu_calculation(m_, (T + l.Tn) / 2, l.B, l.RRR, k);
+    return k;
+}
+
+double SectionFlows::along(const Link& l, double T) const {
+    if (l.nb == 0) return 0.0;
+    const double k = conductivity(l, T);
+    return (l.Tn - T) * l.Cs_mat * F_ * k / l.length;
+}
+
+double SectionFlows::contact(const Link& l, double T) const {
+    if (l.nb == 0) return 0.0;
+    const double hc = l.hc_factor * power((T + l.Tn) / 2, m_.P_cont);
+    const double hk = F_ * conductivity(l, T) / l.length;
+    return (l.Tn - T) * 0.5 * l.area * series(hc, hk);
+}
+
+CableFlows SectionFlows::at(double T) const {
+    CableFlows f;
+    f.str_L = along(links_[0], T);
+    f.str_R = along(links_[1], T);
+    f.adj = contact(links_[2], T) + contact(links_[3], T);
+    f.cross = contact(links_[4], T);
     return f;
+}
+
+CableFlows cable_flows(const Model& m, int b, int s, double T, const RArr2& Tmid) {
+    return SectionFlows(m, b, s, Tmid).at(T);
+}
+
+void store_cable_flows(Model& m, int b, int s, const CableFlows& f) {
+    m.HF_str(b, s) = f.str_L + f.str_R;
+    m.HF_adj(b, s) = f.adj;
+    m.HF_cross(b, s) = f.cross;
 }
 
 void heat_flow_cable(Model& m, int b, int s, double T, const RArr2& Tmid, double& HF_L,
@@ -69,9 +110,7 @@ void heat_flow_cable(Model& m, int b, int s, double T, const RArr2& Tmid, double
     const CableFlows f = cable_flows(m, b, s, T, Tmid);
     HF_L = f.str_L;
     HF_R = f.str_R;
-    m.HF_str(b, s) = f.str_L + f.str_R;
-    m.HF_adj(b, s) = f.adj;
-    m.HF_cross(b, s) = f.cross;
+    store_cable_flows(m, b, s, f);
 }
 
 double helium_flux(const Model& m, int b, int s, double Ts, double THe) {

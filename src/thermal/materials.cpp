@@ -20,17 +20,19 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int kNrTemps = 10000;  // grid T_i = 0.1 i K, i = 1..10000
 constexpr int kNrRRR = 40;       // RRR columns 10 j, j = 1..40
 
-// Nearest integer, exact halves to the even neighbour (independent of the
-// floating-point rounding mode).
-double nearest_even(double x) {
-    double r = std::round(x);  // halves away from zero
-    if (std::fabs(r - x) == 0.5) r = 2.0 * std::round(x / 2.0);
-    return r;
-}
-
-// Rounded index x clamped to lo..hi; x must not be NaN.
+// x rounded to the nearest integer, exact halves to the even neighbour
+// (independent of the floating-point rounding mode), and clamped to lo..hi;
+// x must not be NaN.  Clamping first gives the same index, since rounding
+// is monotone and the bounds are integers, and leaves a number whose
+// integer part fits an int: the rounding then needs no library call (the
+// lookups run several times per pass of every temperature bisection).
 int clamped_index(double x, int lo, int hi) {
-    return int(std::clamp(nearest_even(x), double(lo), double(hi)));
+    const double c = std::clamp(x, double(lo), double(hi));
+    int i = int(c);  // towards zero
+    if (double(i) > c) --i;  // floor below zero
+    const double frac = c - i;  // exact: c and i share c's binary point
+    if (frac > 0.5 || (frac == 0.5 && (i & 1) != 0)) ++i;
+    return i;
 }
 
 // Temperature index of the resistivity and conductivity tables: the grid
@@ -195,21 +197,18 @@ double cp_sc_above_t(const Model& m, double T) {
 
 void k_cu_calculation(const Model& m, double T, double B, double RRR, double& k) {
     if (m.Opt_kCu < 0 || m.Opt_kCu > 2) return;
+    if (m.Opt_kCu == 0) {  // the resistivity is not needed
+        k = k_cu_nist_t(m, T, RRR);
+        return;
+    }
     // Residual part 1.7e-8/RRR here (thermal), not the 1e-8/RRR of the
     // electrical resistance.
     const double rho0 = 1.7e-8 / RRR + rho_cu_t(m, T);
     const double rho = m.MR_con * B + rho0;
-    switch (m.Opt_kCu) {
-        case 0:
-            k = k_cu_nist_t(m, T, RRR);
-            break;
-        case 1:
-            k = 2.45e-8 * T / rho;  // Wiedemann-Franz, Lorenz number 2.45e-8 W Ohm/K^2
-            break;
-        case 2:
-            k = k_cu_nist_t(m, T, RRR) * rho0 / rho;
-            break;
-    }
+    if (m.Opt_kCu == 1)
+        k = 2.45e-8 * T / rho;  // Wiedemann-Franz, Lorenz number 2.45e-8 W Ohm/K^2
+    else
+        k = k_cu_nist_t(m, T, RRR) * rho0 / rho;
 }
 
 double cp_calculation(const Model& m, int b, int s, double T) {

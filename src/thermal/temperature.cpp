@@ -89,13 +89,13 @@ bool strand_solution(Model& m, int b, int s, double& C, double tol, double T0, d
     Bracket br(std::max(T0 - m.TincrM, m.TBath) - 2 * tol, T0 + m.TincrM + 2 * tol, tol);
     const double P_gen = m.PsMean(b, s) + m.P_HP_arr(b, s);
     bool strand_met = false, strand_conv = false, he_conv = !with_helium;
+    const SectionFlows cable(m, b, s, Tmid);  // the neighbours stay put during the passes
     for (int pass = 1; pass <= br.N; ++pass) {
         const double Tm = br.mid();
         const double Tp = (T0 + Tm) / 2;  // property temperature
         C = cp_calculation(m, b, s, Tp);
         const double dE = C * (Tm - T0);
-        double HF_L = 0, HF_R = 0;
-        heat_flow_cable(m, b, s, Tp, Tmid, HF_L, HF_R);
+        store_cable_flows(m, b, s, cable.at(Tp));
         if (m.Opt_Ins == 1) m.HF_ins(b, s) = (m.TBath - Tp) * m.f_hf_ins(s);
         if (with_helium) he_conv = helium_solution(m, b, s, Tp, TH0, tol);
         const double flows[5] = {m.HF_str(b, s), m.HF_adj(b, s), m.HF_cross(b, s), m.HF_ins(b, s),

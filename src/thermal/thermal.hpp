@@ -20,6 +20,35 @@ struct CableFlows {
     double str_L = 0, str_R = 0, adj = 0, cross = 0;
 };
 CableFlows cable_flows(const Model& m, int b, int s, double T, const RArr2& Tmid);
+// The same flows of section (b, s) at any temperature T: what depends only
+// on the neighbours (their temperatures from Tmid, fields, RRR, band and
+// section, areas and lengths) is taken once, for the passes of a bisection.
+// Model and Tmid must outlive the object and the neighbours' entries must
+// not change while it is used.
+class SectionFlows {
+public:
+    SectionFlows(const Model& m, int b, int s, const RArr2& Tmid);
+    CableFlows at(double T) const;
+
+private:
+    // One neighbour; nb = 0 when it lies beyond a cable end.
+    struct Link {
+        int nb = 0;
+        double Tn = 0, B = 0, RRR = 0;  // K, mean T, mean RRR
+        double length = 0;              // conduction length, m
+        double Cs_mat = 0;              // strand neighbours: copper section, m^2
+        double hc_factor = 0, area = 0; // contacts: F_x F_cont; sum of the two areas, m^2
+    };
+    double conductivity(const Link& l, double T) const;
+    double along(const Link& l, double T) const;
+    double contact(const Link& l, double T) const;
+
+    const Model& m_;
+    double F_ = 0;  // F_HF_str
+    Link links_[5];  // strand left, strand right, adjacent left, adjacent right, crossing
+};
+// Stores f in HF_str (both strand parts), HF_adj and HF_cross of (b, s).
+void store_cable_flows(Model& m, int b, int s, const CableFlows& f);
 // The same, stored in HF_str, HF_adj, HF_cross; HF_L, HF_R the strand parts.
 void heat_flow_cable(Model& m, int b, int s, double T, const RArr2& Tmid, double& HF_L,
                      double& HF_R);

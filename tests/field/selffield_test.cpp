@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <numbers>
 
@@ -252,6 +253,69 @@ TEST(SelfField, ReturnLead) {
             EXPECT_NEAR(m.BSF_y(b, s), 1200 * by, 1e-12 * std::abs(1200 * by));
             EXPECT_NEAR(m.dBSFdt_x(b, s), -300 * bx, 1e-12 * std::abs(300 * bx));
             EXPECT_NEAR(m.dBSFdt_y(b, s), -300 * by, 1e-12 * std::abs(300 * by));
+            EXPECT_EQ(m.BSF_z(b, s), 0.0);
+        }
+    }
+}
+
+// The products are formed for all bands side by side where RSFz vanishes
+// and every current is finite, else section by section with every product
+// (RSFz's included).  A tiny RSFz entry forces the second way: the x and y
+// sums, which do not involve RSFz, must come out the same to the bit, with
+// the return lead, the rates and NBSF wider than the cable.
+TEST(SelfField, BothWaysOfSummingAgreeToTheBit) {
+    for (int nbsf : {1, 6}) {
+        auto mp = sf_store(2, 5, nbsf);
+        Model& m = *mp;
+        self_field_array_calculation(m);
+        fill_currents(m);
+        m.Cs(3, 7) = -0.0;
+        m.Opt_RetLead = 1;
+        m.PosRetLeadP_x.allocate(0, 8, 0.0);
+        m.PosRetLeadP_y.allocate(0, 8, 0.0);
+        for (int p = 0; p <= 8; ++p) {
+            m.PosRetLeadP_x(p) = 1e-3 * (0.6 * p - 0.2);
+            m.PosRetLeadP_y(p) = 0.012 + 1e-4 * p;
+        }
+        m.CPC = 800;
+        m.dIdt = 40;
+        m.dt = 0.003;
+        m.NTS = 2;
+        self_field_calculation(m);
+        const RArr2 bx = m.BSF_x, by = m.BSF_y, rx = m.dBSFdt_x, ry = m.dBSFdt_y;
+        m.RSFz(4, 0, 9) = 1e-30;
+        self_field_calculation(m);
+        for (int b = 1; b <= m.NB; ++b)
+            for (int s = 2; s <= m.NS_2m1; ++s) {
+                EXPECT_EQ(bx(b, s), m.BSF_x(b, s)) << nbsf << " " << b << " " << s;
+                EXPECT_EQ(by(b, s), m.BSF_y(b, s)) << nbsf << " " << b << " " << s;
+                EXPECT_EQ(rx(b, s), m.dBSFdt_x(b, s)) << nbsf << " " << b << " " << s;
+                EXPECT_EQ(ry(b, s), m.dBSFdt_y(b, s)) << nbsf << " " << b << " " << s;
+            }
+        m.RSFz(4, 0, 9) = 0.0;
+        self_field_calculation(m);
+        EXPECT_EQ(m.BSF_x(2, 5), bx(2, 5));
+        EXPECT_FALSE(std::signbit(m.BSF_z(2, 5)));
+    }
+}
+
+// A current that is not a number spoils the field of the bands within
+// reach, and of no other band, as the plain sums do.
+TEST(SelfField, NotANumberStaysWithinReach) {
+    auto mp = sf_store(2, 6, 1);
+    Model& m = *mp;
+    self_field_array_calculation(m);
+    fill_currents(m);
+    m.NTS = 0;
+    m.Cs(1, 4) = std::numeric_limits<double>::quiet_NaN();
+    self_field_calculation(m);
+    for (int s = 2; s <= m.NS_2m1; ++s) {
+        for (int b : {1, 2}) {
+            EXPECT_TRUE(std::isnan(m.BSF_y(b, s))) << b << " " << s;
+            EXPECT_TRUE(std::isnan(m.BSF_z(b, s))) << b << " " << s;
+        }
+        for (int b = 3; b <= 6; ++b) {
+            EXPECT_TRUE(std::isfinite(m.BSF_y(b, s))) << b << " " << s;
             EXPECT_EQ(m.BSF_z(b, s), 0.0);
         }
     }

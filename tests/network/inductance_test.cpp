@@ -2,10 +2,12 @@
 // network matrix.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "network/network.hpp"
 #include "support/stop.hpp"
@@ -359,6 +361,46 @@ TEST_F(InductanceMatrix, ImplicitCouplingRecordsTheRow) {
     m.NBMut = 0;
     inductance(m, 2 * 37 - row, row, 3, 5, 1);
     EXPECT_EQ(m.MutRows.size(), 1u);
+}
+
+// The assembly's inductive terms write what inductance() writes, to the
+// bit, for the rows of every section of every band, both signs (and a
+// factor other than one), explicit and implicit coupling.
+TEST_F(InductanceMatrix, AssemblyTermsAreThoseOfTheRowByRowSums) {
+    m.NrItRs = 3;
+    for (int expl : {1, 0}) {
+        m.MutExplicit = expl;
+        RArr2 plain, terms;
+        std::vector<MutTerm> plain_rows, terms_rows;
+        for (int pass = 0; pass < 2; ++pass) {
+            m.A.fill(0.0);
+            m.MutRows.clear();
+            InductiveTerms sums(m, 2, 4);
+            for (int b = 2; b <= 4; ++b)
+                for (int i1 = 2; i1 <= 15; ++i1)
+                    for (int fac : {1, -1, 2}) {
+                        const int row = cs_var(b, i1) - (fac == 2 ? 5 : 0);
+                        if (pass == 0)
+                            inductance(m, (b - 1) * 37 - row, row, b, i1, fac);
+                        else
+                            sums.add(m, (b - 1) * 37 - row, row, b, i1, fac);
+                    }
+            (pass == 0 ? plain : terms) = m.A;
+            (pass == 0 ? plain_rows : terms_rows) = m.MutRows;
+        }
+        const double* a = plain.data();
+        const double* b = terms.data();
+        std::size_t differ = 0;
+        for (std::size_t k = 0; k < plain.size(); ++k) differ += a[k] != b[k];
+        EXPECT_EQ(differ, 0u) << "MutExplicit " << expl;
+        EXPECT_GT(std::count_if(a, a + plain.size(), [](double v) { return v != 0.0; }), 500);
+        ASSERT_EQ(plain_rows.size(), terms_rows.size());
+        EXPECT_EQ(plain_rows.size(), expl ? 0u : 3u * 14 * 3);
+        for (std::size_t k = 0; k < plain_rows.size(); ++k) {
+            EXPECT_EQ(plain_rows[k].NRow, terms_rows[k].NRow);
+            EXPECT_EQ(plain_rows[k].NFac, terms_rows[k].NFac);
+        }
+    }
 }
 
 TEST_F(InductanceMatrix, ColumnOutsideBandIsReportedAndSkipped) {

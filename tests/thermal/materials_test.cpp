@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "small_cable.hpp"
 
@@ -198,6 +200,36 @@ TEST(MaterialLookups, IndexRulesClampsAndNaN) {
     EXPECT_TRUE(std::isnan(k_cu_nist_t(m, 300, kNaN)));
     EXPECT_TRUE(std::isnan(cp_cu_t(m, kNaN)));
     EXPECT_TRUE(std::isnan(cp_sc_above_t(m, kNaN)));
+}
+
+// The table index is rounded without a library call: it must be the
+// nearest integer with ties to even (the default rounding of nearbyint),
+// clamped, for any temperature: ties and their neighbours, negative,
+// beyond the table, not a number excluded.  Rho_Cu_a rises with T, so the
+// value tells the index.
+TEST(MaterialLookups, TableIndexIsTheNearestEvenInteger) {
+    Model m;
+    build_tables(m);
+    auto expected = [&](double T) {
+        const double x = std::clamp(std::nearbyint(10.0 * T + 0.5), 1.0, 10000.0);
+        return m.Rho_Cu_a(int(x));
+    };
+    std::vector<double> temps = {-1e300, -7.3, -0.05, 0.0, 0.05, 0.1, 999.95, 1000.0, 1e300, kInf};
+    for (int k = 0; k <= 10010; ++k) {
+        const double T = k / 10.0;  // 10 T + 0.5 on or next to a tie
+        temps.insert(temps.end(), {T, below(T), std::nextafter(T, 2e3), T + 0.0371, T - 0.0629});
+    }
+    int checked = 0;
+    for (double T : temps) {
+        ASSERT_EQ(rho_cu_t(m, T), expected(T)) << T;
+        ++checked;
+    }
+    EXPECT_GT(checked, 50000);
+    // Ties of 10 T + 0.5 to both sides, and of RRR / 10 + 0.5.
+    EXPECT_EQ(rho_cu_t(m, 0.2), m.Rho_Cu_a(2));  // 2.5 -> 2
+    EXPECT_EQ(rho_cu_t(m, 0.5), m.Rho_Cu_a(6));  // 5.5 -> 6
+    EXPECT_EQ(k_cu_nist_t(m, 300, 90), m.K_Cu_NIST_a(3000, 10));   // 9.5 -> 10
+    EXPECT_EQ(k_cu_nist_t(m, 300, 110), m.K_Cu_NIST_a(3000, 12));  // 11.5 -> 12
 }
 
 TEST(MaterialLookups, ConductivityOptions) {
