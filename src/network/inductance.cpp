@@ -284,7 +284,8 @@ InductiveTerms::InductiveTerms(const Model& m, int b_lo, int b_hi) {
 void InductiveTerms::add(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {
     // With NFac = +-1, NFac * (RMut / dt) is NFac * RMut / dt exactly.
     const int col0 = NColOff + m.NBw + 3 * m.NS - 2;  // column of Cs(NB1, s): col0 + s
-    if ((NFac == 1 || NFac == -1) && col0 + 2 > 0 && col0 + m.NS_2m1 < m.NCa) {
+    // Straight into the band only while the assembly writes all of it.
+    if (m.AsmMode == 0 && (NFac == 1 || NFac == -1) && col0 + 2 > 0 && col0 + m.NS_2m1 < m.NCa) {
         double* a = &m.A(NRow, col0 + 2);
         const double* r = &own_dt_(i1, 2);
         const double f = NFac;
@@ -295,7 +296,7 @@ void InductiveTerms::add(Model& m, int NColOff, int NRow, int NB1, int i1, int N
             if (NCol <= 0 || NCol >= m.NCa)
                 report_column(m, NCol, NFac, NRow, NB1, i1, NB1, s);
             else
-                m.A(NRow, NCol) += NFac * m.RMut(i1, 0, s) / m.dt;
+                band_add(m, NRow, NCol, NFac * m.RMut(i1, 0, s) / m.dt);
         }
     }
     m.A(NRow, m.NCa) += NFac * own_(i1, NB1) / m.dt;
