@@ -276,6 +276,7 @@ void fill_band_1(Model& m) {
             m.A_LU.Oval.assign(m.A_LU.Ovar.size(), 0.0);
             m.AsmMiss = 0;
         }
+        // In mode 1 kept values stay those of the band, which is the same.
     }
     m.MutRows.clear();
     BandRows w = finite_band(m, 1);

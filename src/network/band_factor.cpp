@@ -38,6 +38,12 @@ constexpr double kResidue = 1e-15;
 // as much as hundreds of them.  The solution after one that needed more
 // makes new factors.
 constexpr int kStaleKrylov = 12;
+// Bands of at most this size (NEq x NCa reals) keep a sparse copy of their
+// factors and their values beside the factors in place: the solutions then
+// read only nonzeros, which pays where GMRES iterates often (quenches).
+// Larger bands keep only the factors in place, so that the memory stays
+// close to one band.
+constexpr double kSparseCopyBytes = 128.0 * 1024 * 1024;
 
 bool same(const RArr2& a, const RArr2& b) {
     return a.size() == b.size() && std::equal(a.data(), a.data() + a.size(), b.data());
@@ -144,8 +150,8 @@ namespace {
 
 // Where the assembled band columns have nonzeros, row by row: the places
 // of the operator's values when the next matrix is assembled for older
-// factors (AsmMode 2).
-void keep_pattern(Model& m) {
+// factors (AsmMode 2); with values the band's nonzeros.
+void keep_pattern(Model& m, bool values) {
     BandFactor& f = m.A_LU;
     const int Nt = m.NEq, W = m.NBw, nband = m.NCa - 1;
     f.Ostart.reserve(std::size_t(Nt) + 1);
@@ -156,12 +162,16 @@ void keep_pattern(Model& m) {
             const double* ai = m.A.row(i);
             for (int c = std::max(1, W - i + 1); c <= std::min(nband, Nt - i + W); ++c) {
                 if (ai[c - 1] == 0.0) continue;
-                if (pass == 1) f.Ovar.push_back(i + c - W);
+                if (pass == 1) {
+                    f.Ovar.push_back(i + c - W);
+                    if (values) f.Oval.push_back(ai[c - 1]);
+                }
                 ++n;
             }
         }
         if (pass == 0) {
             f.Ovar.reserve(n);
+            if (values) f.Oval.reserve(n);
         } else {
             f.Ostart.push_back(int(n));
         }
@@ -200,12 +210,15 @@ void band_factorise(Model& m) {
     release(f.Ostart);
     release(f.Ovar);
     release(f.Oval);
-    if (m.MutExplicit == 0) keep_pattern(m);
+    f.LU.clear();
+    f.sparse = double(m.A.size()) * sizeof(double) <= kSparseCopyBytes ? 1 : 0;
+    if (m.MutExplicit == 0) keep_pattern(m, f.sparse == 1);
     std::vector<BandSkip> skipped;
     const std::size_t ld = std::size_t(m.NCa);
     band_eliminate(m.A.data(), ld, Nt, m.NBw, nband, false, true, &skipped);
     f.Residues = residues(m, m.A.data(), ld, Nt, skipped);
     factor_stretches(m);
+    if (f.sparse == 1) band_lu_extract(m.A.data(), ld, Nt, m.NBw, nband, f.LU);
     f.Rs = m.Rs;
     f.Ra = m.Ra;
     f.Rc = m.Rc;
@@ -247,6 +260,10 @@ void band_factor_product(const Model& m, const double* x, double* y) {
 
 void band_factor_solve(const Model& m, const double* b, double* x) {
     const BandFactor& f = m.A_LU;
+    if (f.sparse == 1) {
+        band_lu_solve(f.LU, b, x);
+        return;
+    }
     const int Nt = m.NEq, W = m.NBw;
     for (int i = 1; i <= Nt; ++i) {
         const double* ai = m.A.row(i);
@@ -294,7 +311,6 @@ void assemble_finite_system(Model& m) {
     fill_array(m);
     fill_band_nb(m);
     if (m.AsmMode == 2 && m.AsmMiss == 1) assemble_full_band(m);
-    if (m.AsmMode != 2) release(m.A_LU.Oval);
 }
 
 void assemble_full_band(Model& m) {

@@ -100,13 +100,13 @@ System system_of(const Model& m) {
     return sys;
 }
 
-// y = A x = P x + N x.  P x as the product of the factors L U x while they
-// are those of P (AsmMode 0 and 1: the band itself has given way to them),
-// else from the assembled band's nonzeros in A_LU (AsmMode 2).
+// y = A x = P x + N x.  P x from the assembled band's nonzeros in A_LU
+// where they are kept (a small band, or older factors: AsmMode 2), else as
+// the product L U x of the factors that took the band's place.
 void apply_system(const System& sys, const Vec& x, Vec& y) {
     off_band_product(sys.m, x, y);
     const std::size_t Nt = y.size();
-    if (sys.m.AsmMode == 2) {
+    if (sys.m.AsmMode == 2 || sys.m.A_LU.sparse == 1) {
         for (std::size_t i = 0; i < Nt; ++i) {
             double sum = 0.0;
             for (int k = sys.start[i]; k < sys.start[i + 1]; ++k)

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "network/band_kernel.hpp"
 #include "support/oarray.hpp"
 
 namespace vorn {
@@ -46,13 +47,19 @@ struct BandResidue {
 // time step, unit coefficient and band width.  Meanwhile the assembly
 // writes only the right-hand side (AsmMode).
 struct BandFactor {
+    // Of a band of at most kSparseCopyBytes (band_factor.cpp), the factors'
+    // nonzeros again (sparse = 1), and the band's values beside its pattern
+    // below: solutions and products then read only nonzeros.
+    int sparse = 0;
+    BandLU LU;
     // Per row i (at i-1): the first band column of its multipliers and the
     // last nonzero band column right of its diagonal; the solution reads
     // only these stretches.
     std::vector<int> Lfirst, Ulast;
     // Implicit solution: where the factored band had nonzeros, by rows
-    // (variable numbers), and while older factors serve (AsmMode 2) the
-    // values the assembly put there: the operator's band part.
+    // (variable numbers), and (sparse, or while older factors serve:
+    // AsmMode 2) the values the assembly put there: the operator's band
+    // part.
     std::vector<int> Ostart, Ovar;
     std::vector<double> Oval;
     std::vector<BandResidue> Residues;
