@@ -1,12 +1,23 @@
 // Measurements of the network solver on a case, for the benchmark scripts.
 //
-//   vorn_netbench SUB CASE run [explicit]
+//   vorn_netbench SUB CASE run [explicit | baseline]
 //       runs the case (from the working directory, like vorn) with the
 //       implicit or the explicit coupling to the other bands and prints the
 //       exit status, wall time, time steps, implicit solutions,
 //       factorisations, GMRES iterations, network solutions of any kind and
 //       the peak resident memory (kB); the inner iterations per step are in the run's
-//       VORN_convergency.dat.
+//       VORN_convergency.dat.  baseline is the explicit coupling with a
+//       fresh elimination of the band at every network solution (the
+//       reference path of the benchmark).
+//   vorn_netbench SUB CASE dump FILE
+//       sets the case up, assembles the band matrix of the first time step
+//       with inductive terms (resistances at their t = 0 values, the time
+//       step of the schedule's first row) and writes it to FILE (binary,
+//       native byte order):
+//         "VORNBAND" (8 bytes), int32 NEq, NCa, NBw,
+//         per row i = 1..NEq: int32 lo, hi (band columns of its first and
+//           last nonzero, lo > hi for an empty row), doubles A(i, lo..hi),
+//         NEq doubles: the right-hand side A(i, NCa).
 //   vorn_netbench SUB CASE spectral DT...
 //       sets the case up, fixes the resistances at their t = 0 values and
 //       prints, for each time step DT (s), the spectral radius of the
@@ -14,6 +25,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -30,8 +42,10 @@ namespace {
 
 using namespace vorn;
 
-int run_case(Model& m, bool expl) {
-    m.MutExplicit = expl ? 1 : 0;
+int run_case(Model& m, bool expl, bool fresh) {
+    // initialize_1 takes the solver choice from the options.
+    m.opts.explicit_mutual = expl;
+    m.FreshFactor = fresh ? 1 : 0;
     const auto t0 = std::chrono::steady_clock::now();
     const int status = vorn_main(m);
     const double wall =
@@ -46,7 +60,8 @@ int run_case(Model& m, bool expl) {
     return status;
 }
 
-int spectral(Model& m, int argc, char** argv) {
+// The case set up and its resistances defined, as at the start of the run.
+void set_up(Model& m) {
     initialize_1(m);
     read_input_parameters(m);
     check_input_parameters(m);
@@ -59,6 +74,10 @@ int spectral(Model& m, int argc, char** argv) {
     m.NTS = 1;
     m.NBw = 7 * m.NS - 1;
     m.NCa = 16 * m.NS - 6;
+}
+
+int spectral(Model& m, int argc, char** argv) {
+    set_up(m);
     for (int k = 4; k < argc; ++k) {
         m.dt = std::atof(argv[k]);
         create_system_matrix(m);
@@ -71,11 +90,55 @@ int spectral(Model& m, int argc, char** argv) {
     return 0;
 }
 
+int dump(Model& m, const char* file) {
+    set_up(m);
+    if (m.Opt_Cable != 2 || m.NrSteps_inp < 1) {
+        std::fprintf(stderr, "dump: the case must be a finite cable with time steps\n");
+        return 2;
+    }
+    m.dt = m.dt_inp(1);
+    create_system_matrix(m);
+    fill_band_1(m);
+    fill_array(m);
+    fill_band_nb(m);
+    std::FILE* f = std::fopen(file, "wb");
+    if (!f) {
+        std::fprintf(stderr, "dump: cannot open %s\n", file);
+        return 2;
+    }
+    const std::int32_t head[3] = {m.NEq, m.NCa, m.NBw};
+    std::fwrite("VORNBAND", 1, 8, f);
+    std::fwrite(head, sizeof head, 1, f);
+    long nnz = 0;
+    for (int i = 1; i <= m.NEq; ++i) {
+        std::int32_t lo = 1, hi = m.NCa - 1;
+        while (lo <= hi && m.A(i, lo) == 0.0) ++lo;
+        while (hi >= lo && m.A(i, hi) == 0.0) --hi;
+        const std::int32_t r[2] = {lo, hi};
+        std::fwrite(r, sizeof r, 1, f);
+        for (int c = lo; c <= hi; ++c) {
+            const double v = m.A(i, c);
+            std::fwrite(&v, sizeof v, 1, f);
+            if (v != 0.0) ++nnz;
+        }
+    }
+    for (int i = 1; i <= m.NEq; ++i) {
+        const double v = m.A(i, m.NCa);
+        std::fwrite(&v, sizeof v, 1, f);
+    }
+    const bool ok = std::fclose(f) == 0;
+    std::printf("NEq %d NCa %d NBw %d nonzeros %ld dt %g\n", m.NEq, m.NCa, m.NBw, nnz, m.dt);
+    release_system_matrix(m);
+    return ok ? 0 : 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: vorn_netbench SUB CASE run [explicit] | spectral DT...\n");
+        std::fprintf(stderr,
+                     "usage: vorn_netbench SUB CASE run [explicit | baseline] | spectral DT... | "
+                     "dump FILE\n");
         return 2;
     }
     Model m;
@@ -85,5 +148,11 @@ int main(int argc, char** argv) {
     m.con_in = &answers;
     const std::string mode = argv[3];
     if (mode == "spectral") return spectral(m, argc, argv);
-    return run_case(m, argc > 4 && std::string(argv[4]) == "explicit");
+    if (mode == "dump" && argc == 5) return dump(m, argv[4]);
+    if (mode != "run") {
+        std::fprintf(stderr, "vorn_netbench: unknown mode %s\n", mode.c_str());
+        return 2;
+    }
+    const std::string how = argc > 4 ? argv[4] : "";
+    return run_case(m, how == "explicit" || how == "baseline", how == "baseline");
 }
