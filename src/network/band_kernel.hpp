@@ -28,7 +28,9 @@ struct BandSkip {
 // skipped entry is set to zero (an LU factorisation with unit lower
 // diagonal); otherwise eliminated entries are set to zero and skipped ones
 // stay as they were.  skipped, when given, receives every skipped nonzero
-// entry in the order the elimination meets them.
+// entry in the order the elimination meets them.  The results are those of
+// band_eliminate_plain bit for bit (every element sees the same operations
+// in the same order); the work is ordered for speed (band_kernel.cpp).
 void band_eliminate(double* a, std::size_t ld, int Nt, int W, int nband, bool rhs, bool keep,
                     std::vector<BandSkip>* skipped = nullptr);
 
