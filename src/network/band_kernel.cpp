@@ -2,7 +2,6 @@
 #include "network/band_kernel.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -334,8 +333,7 @@ std::size_t BandLU::upper_nonzeros() const {
 
 namespace {
 
-// Rows per block of the stored factors: the band rows of a block (NCa
-// doubles each) stay in the cache between counting and copying.
+// Rows per block of the stored factors.
 constexpr int kBlockRows = 128;
 // Rows of U asked for ahead of the backward substitution.
 constexpr std::size_t kSolveAhead = 6;
@@ -347,16 +345,10 @@ inline void nonzero_range(const double* r, int& lo, int& hi) {
     while (hi >= lo && r[hi - 1] == 0.0) --hi;
 }
 
-inline std::uint32_t count_nonzeros(const double* r, int lo, int hi) {
-    std::uint32_t n = 0;
-    for (int c = lo; c <= hi; ++c) n += r[c - 1] != 0.0 ? 1 : 0;
-    return n;
-}
-
 // Appends the nonzeros of band columns lo..hi of r at pos, with their
 // distance |c - W| from the diagonal.  Written without branches: every
-// entry is stored and the position moves on past the nonzeros only, so the
-// arrays hold one slot more than their nonzeros.
+// entry is stored and the position moves on past the nonzeros only (the
+// arrays need one slot more than the nonzeros).
 inline std::uint32_t copy_nonzeros(const double* r, int lo, int hi, int W, double* val,
                                    std::uint16_t* dist, std::uint32_t pos) {
     for (int c = lo; c <= hi; ++c) {
@@ -368,41 +360,40 @@ inline std::uint32_t copy_nonzeros(const double* r, int lo, int hi, int W, doubl
     return pos;
 }
 
-// Rows first .. first+b.rows-1 into block b.  Row i holds variables
-// i+c-W, c = 1..nband, of which 1..Nt exist.
-void extract_block(const double* a, std::size_t ld, int Nt, int W, int nband,
+// Room for the nonzeros of one block: every entry of its rows' ranges.
+struct Scratch {
+    std::vector<double> Lval, Uval;
+    std::vector<std::uint16_t> Ldist, Udist;
+};
+
+// Rows first .. first+b.rows-1 into block b, in one pass over the rows
+// (through the scratch arrays, from which the block takes its nonzeros at
+// their exact number).  Row i holds variables i+c-W, c = 1..nband, of
+// which 1..Nt exist.
+void extract_block(const double* a, std::size_t ld, int Nt, int W, int nband, Scratch& t,
                    BandLU::Block& b) {
-    std::array<std::array<int, 4>, kBlockRows> span;
     b.Lstart.assign(std::size_t(b.rows) + 1, 0);
     b.Ustart.assign(std::size_t(b.rows) + 1, 0);
     b.Udiag.resize(std::size_t(b.rows));
+    std::uint32_t pl = 0, pu = 0;
     for (int k = 0; k < b.rows; ++k) {
         const int i = b.first + k;
         const double* ri = a + std::size_t(i - 1) * ld;
         prefetch_row(a, ld, Nt, i + kAhead);
-        auto& r = span[std::size_t(k)];
-        r = {std::max(1, W - i + 1), W - 1, W + 1, std::min(nband, Nt - i + W)};
-        nonzero_range(ri, r[0], r[1]);
-        nonzero_range(ri, r[2], r[3]);
-        b.Lstart[std::size_t(k) + 1] = b.Lstart[std::size_t(k)] + count_nonzeros(ri, r[0], r[1]);
-        b.Ustart[std::size_t(k) + 1] = b.Ustart[std::size_t(k)] + count_nonzeros(ri, r[2], r[3]);
+        int llo = std::max(1, W - i + 1), lhi = W - 1;
+        int ulo = W + 1, uhi = std::min(nband, Nt - i + W);
+        nonzero_range(ri, llo, lhi);
+        nonzero_range(ri, ulo, uhi);
+        pl = copy_nonzeros(ri, llo, lhi, W, t.Lval.data(), t.Ldist.data(), pl);
+        pu = copy_nonzeros(ri, ulo, uhi, W, t.Uval.data(), t.Udist.data(), pu);
+        b.Lstart[std::size_t(k) + 1] = pl;
+        b.Ustart[std::size_t(k) + 1] = pu;
         b.Udiag[std::size_t(k)] = ri[W - 1];
     }
-    b.Lval.resize(b.Lstart.back() + 1);
-    b.Ldist.resize(b.Lstart.back() + 1);
-    b.Uval.resize(b.Ustart.back() + 1);
-    b.Udist.resize(b.Ustart.back() + 1);
-    std::uint32_t pl = 0, pu = 0;
-    for (int k = 0; k < b.rows; ++k) {
-        const double* ri = a + std::size_t(b.first + k - 1) * ld;
-        const auto& r = span[std::size_t(k)];
-        pl = copy_nonzeros(ri, r[0], r[1], W, b.Lval.data(), b.Ldist.data(), pl);
-        pu = copy_nonzeros(ri, r[2], r[3], W, b.Uval.data(), b.Udist.data(), pu);
-    }
-    b.Lval.pop_back();
-    b.Ldist.pop_back();
-    b.Uval.pop_back();
-    b.Udist.pop_back();
+    b.Lval.assign(t.Lval.begin(), t.Lval.begin() + pl);
+    b.Ldist.assign(t.Ldist.begin(), t.Ldist.begin() + pl);
+    b.Uval.assign(t.Uval.begin(), t.Uval.begin() + pu);
+    b.Udist.assign(t.Udist.begin(), t.Udist.begin() + pu);
 }
 
 }  // namespace
@@ -413,11 +404,16 @@ void band_lu_extract(const double* a, std::size_t ld, int Nt, int W, int nband, 
         throw std::length_error("band too wide for the stored factors");
     f.Nt = Nt;
     f.blocks.resize(std::size_t((Nt + kBlockRows - 1) / kBlockRows));
+    Scratch t;  // one slot more: the copy stores every entry before it moves on
+    t.Lval.resize(std::size_t(kBlockRows) * std::size_t(W - 1) + 1);
+    t.Ldist.resize(t.Lval.size());
+    t.Uval.resize(std::size_t(kBlockRows) * std::size_t(std::max(nband - W, 0)) + 1);
+    t.Udist.resize(t.Uval.size());
     for (std::size_t k = 0; k < f.blocks.size(); ++k) {
         BandLU::Block& b = f.blocks[k];
         b.first = 1 + int(k) * kBlockRows;
         b.rows = std::min(kBlockRows, Nt - b.first + 1);
-        extract_block(a, ld, Nt, W, nband, b);
+        extract_block(a, ld, Nt, W, nband, t, b);
     }
 }
 
