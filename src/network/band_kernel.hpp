@@ -46,8 +46,7 @@ void band_eliminate_plain(double* a, std::size_t ld, int Nt, int W, int nband, b
 // diagonal); row i of U the entries of variables v = i + Udist > i in
 // increasing v, and Udiag the diagonal.  Variable numbers are 1..Nt.  The
 // rows are kept in blocks of consecutive rows, each block in arrays of its
-// own: the extraction counts and copies a block while its rows are in the
-// cache.
+// own, allocated at the size of its nonzeros once they are known.
 struct BandLU {
     struct Block {
         int first = 0, rows = 0;  // rows first .. first+rows-1
