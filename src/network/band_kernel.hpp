@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace vorn {
@@ -27,7 +28,9 @@ struct BandSkip {
 // skipped entry is set to zero (an LU factorisation with unit lower
 // diagonal); otherwise eliminated entries are set to zero and skipped ones
 // stay as they were.  skipped, when given, receives every skipped nonzero
-// entry in the order the elimination meets them.
+// entry in the order the elimination meets them.  The results are those of
+// band_eliminate_plain bit for bit (every element sees the same operations
+// in the same order); the work is ordered for speed (band_kernel.cpp).
 void band_eliminate(double* a, std::size_t ld, int Nt, int W, int nband, bool rhs, bool keep,
                     std::vector<BandSkip>* skipped = nullptr);
 
@@ -37,16 +40,26 @@ void band_eliminate_plain(double* a, std::size_t ld, int Nt, int W, int nband, b
                           bool keep, std::vector<BandSkip>* skipped = nullptr);
 
 // The factors of an elimination made with keep, stored as the solutions read
-// them: by rows, only the nonzeros.  Row i of L holds the multipliers of
-// variables p < i in increasing p (unit diagonal); row i of U the entries
-// right of the diagonal in increasing variable, and Udiag(i) the diagonal.
-// Variable numbers are 1..Nt.
+// them: by rows, only the nonzeros, each with its distance from the
+// diagonal (at most 65535 band columns, ample for any cable).  Row i of L
+// holds the multipliers of variables p = i - Ldist < i in increasing p (unit
+// diagonal); row i of U the entries of variables v = i + Udist > i in
+// increasing v, and Udiag the diagonal.  Variable numbers are 1..Nt.  The
+// rows are kept in blocks of consecutive rows, each block in arrays of its
+// own, allocated at the size of its nonzeros once they are known.
 struct BandLU {
+    struct Block {
+        int first = 0, rows = 0;  // rows first .. first+rows-1
+        std::vector<std::uint32_t> Lstart, Ustart;  // [k] .. [k+1]-1: row first+k
+        std::vector<std::uint16_t> Ldist, Udist;
+        std::vector<double> Lval, Uval, Udiag;
+    };
     int Nt = 0;
-    std::vector<int> Lstart, Lvar, Ustart, Uvar;  // Lstart[i-1] .. Lstart[i]-1: row i
-    std::vector<double> Lval, Uval, Udiag;
+    std::vector<Block> blocks;
     void clear();
     std::size_t bytes() const;  // memory the factors hold
+    std::size_t lower_nonzeros() const;
+    std::size_t upper_nonzeros() const;
 };
 
 // Takes the factors from the rows of an elimination made with keep.
