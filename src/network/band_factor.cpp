@@ -238,23 +238,60 @@ void band_factorise(Model& m) {
 // back substitution of solve_array_fresh (the products right of the
 // diagonal summed first): the operations of a fresh elimination with the
 // right-hand side along, in the same order.
+namespace {
+
+// sum a[k] x[k], k = 0..n-1, in four interleaved partial sums: the
+// additions do not wait for each other (not the order of a plain loop).
+double dot4(const double* a, const double* x, int n) {
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        s0 += a[k] * x[k];
+        s1 += a[k + 1] * x[k + 1];
+        s2 += a[k + 2] * x[k + 2];
+        s3 += a[k + 3] * x[k + 3];
+    }
+    for (; k < n; ++k) s0 += a[k] * x[k];
+    return (s0 + s1) + (s2 + s3);
+}
+
+}  // namespace
+
 void band_factor_product(const Model& m, const double* x, double* y) {
     const BandFactor& f = m.A_LU;
     const int Nt = m.NEq, W = m.NBw;
     std::vector<double> ux(static_cast<std::size_t>(Nt));
-    for (int i = 1; i <= Nt; ++i) {  // U x, diagonal included
+    for (int i = 1; i <= Nt; ++i) {  // U x, diagonal included: columns W..Ulast
         const double* ai = m.A.row(i);
         const double* xi = x + (i - W - 1);
-        double sum = 0.0;
-        for (int c = W; c <= f.Ulast[std::size_t(i - 1)]; ++c) sum += ai[c - 1] * xi[c];
-        ux[std::size_t(i - 1)] = sum;
+        ux[std::size_t(i - 1)] = dot4(ai + W - 1, xi + W, f.Ulast[std::size_t(i - 1)] - W + 1);
     }
-    for (int i = 1; i <= Nt; ++i) {  // L (U x), unit diagonal
+    for (int i = 1; i <= Nt; ++i) {  // L (U x), unit diagonal: columns Lfirst..W-1
         const double* ai = m.A.row(i);
         const double* ui = ux.data() + (i - W - 1);
-        double sum = ux[std::size_t(i - 1)];
-        for (int c = f.Lfirst[std::size_t(i - 1)]; c < W; ++c) sum += ai[c - 1] * ui[c];
-        y[i - 1] = sum;
+        const int c0 = f.Lfirst[std::size_t(i - 1)];
+        y[i - 1] = ux[std::size_t(i - 1)] + dot4(ai + c0 - 1, ui + c0, W - c0);
+    }
+}
+
+void band_factor_solve_fast(const Model& m, const double* b, double* x) {
+    const BandFactor& f = m.A_LU;
+    if (f.sparse == 1) {
+        band_lu_solve(f.LU, b, x);
+        return;
+    }
+    const int Nt = m.NEq, W = m.NBw;
+    for (int i = 1; i <= Nt; ++i) {
+        const double* ai = m.A.row(i);
+        const double* xi = x + (i - W - 1);
+        const int c0 = f.Lfirst[std::size_t(i - 1)];
+        x[i - 1] = b[i - 1] - dot4(ai + c0 - 1, xi + c0, W - c0);
+    }
+    for (int i = Nt; i >= 1; --i) {
+        const double* ai = m.A.row(i);
+        const double* xi = x + (i - W - 1);
+        const double sum = dot4(ai + W, xi + W + 1, f.Ulast[std::size_t(i - 1)] - W);
+        x[i - 1] = (x[i - 1] - sum) / ai[W - 1];
     }
 }
 

@@ -54,7 +54,7 @@ using Vec = std::vector<double>;  // index g-1 for variable g = 1..Nt
 
 // z = P^-1 r with the factorisation.
 void precondition(const Model& m, const Vec& r, Vec& z) {
-    band_factor_solve(m, r.data(), z.data());
+    band_factor_solve_fast(m, r.data(), z.data());
 }
 
 // y = N x: the coupling of each recorded section voltage to the sections of
