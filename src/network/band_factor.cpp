@@ -39,8 +39,8 @@ constexpr double kResidue = 1e-15;
 // makes new factors.
 constexpr int kStaleKrylov = 12;
 // Bands of at most this size (NEq x NCa reals) keep a sparse copy of their
-// factors and their values beside the factors in place: the solutions then
-// read only nonzeros, which pays where GMRES iterates often (quenches).
+// factors beside the factors in place: the solutions then read only
+// nonzeros, which pays where GMRES iterates often (quenches).
 // Larger bands keep only the factors in place, so that the memory stays
 // close to one band.
 constexpr double kSparseCopyBytes = 128.0 * 1024 * 1024;
@@ -150,8 +150,8 @@ namespace {
 
 // Where the assembled band columns have nonzeros, row by row: the places
 // of the operator's values when the next matrix is assembled for older
-// factors (AsmMode 2); with values the band's nonzeros.
-void keep_pattern(Model& m, bool values) {
+// factors (AsmMode 2).
+void keep_pattern(Model& m) {
     BandFactor& f = m.A_LU;
     const int Nt = m.NEq, W = m.NBw, nband = m.NCa - 1;
     f.Ostart.reserve(std::size_t(Nt) + 1);
@@ -162,16 +162,12 @@ void keep_pattern(Model& m, bool values) {
             const double* ai = m.A.row(i);
             for (int c = std::max(1, W - i + 1); c <= std::min(nband, Nt - i + W); ++c) {
                 if (ai[c - 1] == 0.0) continue;
-                if (pass == 1) {
-                    f.Ovar.push_back(i + c - W);
-                    if (values) f.Oval.push_back(ai[c - 1]);
-                }
+                if (pass == 1) f.Ovar.push_back(i + c - W);
                 ++n;
             }
         }
         if (pass == 0) {
             f.Ovar.reserve(n);
-            if (values) f.Oval.reserve(n);
         } else {
             f.Ostart.push_back(int(n));
         }
@@ -212,7 +208,7 @@ void band_factorise(Model& m) {
     release(f.Oval);
     f.LU.clear();
     f.sparse = double(m.A.size()) * sizeof(double) <= kSparseCopyBytes ? 1 : 0;
-    if (m.MutExplicit == 0) keep_pattern(m, f.sparse == 1);
+    if (m.MutExplicit == 0) keep_pattern(m);
     std::vector<BandSkip> skipped;
     const std::size_t ld = std::size_t(m.NCa);
     band_eliminate(m.A.data(), ld, Nt, m.NBw, nband, false, true, &skipped);
@@ -256,23 +252,6 @@ double dot4(const double* a, const double* x, int n) {
 }
 
 }  // namespace
-
-void band_factor_product(const Model& m, const double* x, double* y) {
-    const BandFactor& f = m.A_LU;
-    const int Nt = m.NEq, W = m.NBw;
-    std::vector<double> ux(static_cast<std::size_t>(Nt));
-    for (int i = 1; i <= Nt; ++i) {  // U x, diagonal included: columns W..Ulast
-        const double* ai = m.A.row(i);
-        const double* xi = x + (i - W - 1);
-        ux[std::size_t(i - 1)] = dot4(ai + W - 1, xi + W, f.Ulast[std::size_t(i - 1)] - W + 1);
-    }
-    for (int i = 1; i <= Nt; ++i) {  // L (U x), unit diagonal: columns Lfirst..W-1
-        const double* ai = m.A.row(i);
-        const double* ui = ux.data() + (i - W - 1);
-        const int c0 = f.Lfirst[std::size_t(i - 1)];
-        y[i - 1] = ux[std::size_t(i - 1)] + dot4(ai + c0 - 1, ui + c0, W - c0);
-    }
-}
 
 void band_factor_solve_fast(const Model& m, const double* b, double* x) {
     const BandFactor& f = m.A_LU;

@@ -92,42 +92,65 @@ struct System {
     const std::vector<int>& var;
     const std::vector<double>& val;
     Vec b;
+    Vec pb;  // P^-1 b with factors of the present band
 };
 
 System system_of(const Model& m) {
-    System sys{m, m.A_LU.Ostart, m.A_LU.Ovar, m.A_LU.Oval, Vec(std::size_t(m.NEq))};
+    System sys{m, m.A_LU.Ostart, m.A_LU.Ovar, m.A_LU.Oval, Vec(std::size_t(m.NEq)), Vec()};
     for (int i = 1; i <= m.NEq; ++i) sys.b[std::size_t(i - 1)] = m.A(i, m.NCa);
+    if (m.AsmMode != 2) {
+        sys.pb.resize(sys.b.size());
+        precondition(m, sys.b, sys.pb);
+    }
     return sys;
 }
 
-// y = A x = P x + N x.  P x from the assembled band's nonzeros in A_LU
-// where they are kept (a small band, or older factors: AsmMode 2), else as
-// the product L U x of the factors that took the band's place.
+// With factors of the present band P the preconditioned operator is
+// P^-1 A = I + P^-1 N: one substitution and the coupling product per
+// application, and no product with P.
+bool own_factors(const System& sys) { return sys.m.AsmMode != 2; }
+
+// y = A x = P x + N x with P from the assembled band's nonzeros in A_LU
+// (older factors: AsmMode 2).
 void apply_system(const System& sys, const Vec& x, Vec& y) {
     off_band_product(sys.m, x, y);
     const std::size_t Nt = y.size();
-    if (sys.m.AsmMode == 2 || sys.m.A_LU.sparse == 1) {
-        for (std::size_t i = 0; i < Nt; ++i) {
-            double sum = 0.0;
-            for (int k = sys.start[i]; k < sys.start[i + 1]; ++k)
-                sum += sys.val[std::size_t(k)] * x[std::size_t(sys.var[std::size_t(k)] - 1)];
-            y[i] += sum;
-        }
-        return;
+    for (std::size_t i = 0; i < Nt; ++i) {
+        double sum = 0.0;
+        for (int k = sys.start[i]; k < sys.start[i + 1]; ++k)
+            sum += sys.val[std::size_t(k)] * x[std::size_t(sys.var[std::size_t(k)] - 1)];
+        y[i] += sum;
     }
-    Vec px(Nt);
-    band_factor_product(sys.m, x.data(), px.data());
-    for (std::size_t i = 0; i < Nt; ++i) y[i] += px[i];
+}
+
+// w = P^-1 A v.
+void apply_preconditioned(const System& sys, const Vec& v, Vec& w) {
+    Vec t(v.size());
+    if (own_factors(sys)) {
+        off_band_product(sys.m, v, t);
+        precondition(sys.m, t, w);
+        for (std::size_t i = 0; i < v.size(); ++i) w[i] += v[i];
+    } else {
+        apply_system(sys, v, t);
+        precondition(sys.m, t, w);
+    }
 }
 
 // z = P^-1 (b - A x); returns max |z|.
 double preconditioned_residual(const System& sys, const Vec& x, Vec& z) {
     const Model& m = sys.m;
-    const int Nt = m.NEq;
-    Vec r(static_cast<std::size_t>(Nt));
-    apply_system(sys, x, r);
-    for (std::size_t i = 0; i < std::size_t(Nt); ++i) r[i] = sys.b[i] - r[i];
-    precondition(m, r, z);
+    const std::size_t Nt = std::size_t(m.NEq);
+    if (own_factors(sys)) {  // P^-1 b - x - P^-1 N x
+        Vec t(Nt);
+        off_band_product(m, x, t);
+        precondition(m, t, z);
+        for (std::size_t i = 0; i < Nt; ++i) z[i] = sys.pb[i] - x[i] - z[i];
+    } else {
+        Vec r(Nt);
+        apply_system(sys, x, r);
+        for (std::size_t i = 0; i < Nt; ++i) r[i] = sys.b[i] - r[i];
+        precondition(m, r, z);
+    }
     double worst = 0.0;
     for (double v : z) worst = std::isnan(v) ? v : std::max(worst, std::abs(v));
     return worst;
@@ -173,11 +196,10 @@ int gmres_cycle(const System& sys, Vec& x, const Vec& r0, double beta, double to
         g(std::size_t(mk + 1), 0.0);
     for (std::size_t i = 0; i < n; ++i) v[0][i] = r0[i] / beta;
     g[0] = beta;
-    Vec w(n), aw(n);
+    Vec w(n);
     int k = 0;
     while (k < mk) {
-        apply_system(sys, v[std::size_t(k)], aw);
-        precondition(sys.m, aw, w);
+        apply_preconditioned(sys, v[std::size_t(k)], w);
         for (int j = 0; j <= k; ++j) {  // modified Gram-Schmidt
             double d = 0.0;
             for (std::size_t i = 0; i < n; ++i) d += w[i] * v[std::size_t(j)][i];

@@ -92,13 +92,12 @@ void assemble_full_band(Model& m);
 // Factorises the assembled band in place (A then holds the factors; A_LU
 // what goes with them, for the implicit solution the band's pattern too).
 void band_factorise(Model& m);
-// x = P^-1 b and y = P x = L U x with the factors in A (0-based, NEq long).
-// band_factor_solve makes the operations of a fresh elimination in their
+// x = P^-1 b with the factors in A (0-based, NEq long).  band_factor_solve
+// makes the operations of a fresh elimination in their
 // order; band_factor_solve_fast sums the products in partial sums (the
 // implicit solution, whose result is good to its tolerance either way).
 void band_factor_solve(const Model& m, const double* b, double* x);
 void band_factor_solve_fast(const Model& m, const double* b, double* x);
-void band_factor_product(const Model& m, const double* x, double* y);
 // The same system with the coupling to the other bands within NBMut as
 // unknowns (recorded in MutRows by the assembly): restarted GMRES, the
 // factorisation of the banded part as preconditioner, reused while that

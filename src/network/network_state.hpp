@@ -48,8 +48,7 @@ struct BandResidue {
 // writes only the right-hand side (AsmMode).
 struct BandFactor {
     // Of a band of at most kSparseCopyBytes (band_factor.cpp), the factors'
-    // nonzeros again (sparse = 1), and the band's values beside its pattern
-    // below: solutions and products then read only nonzeros.
+    // nonzeros again (sparse = 1): solutions then read only nonzeros.
     int sparse = 0;
     BandLU LU;
     // Per row i (at i-1): the first band column of its multipliers and the
@@ -57,9 +56,8 @@ struct BandFactor {
     // only these stretches.
     std::vector<int> Lfirst, Ulast;
     // Implicit solution: where the factored band had nonzeros, by rows
-    // (variable numbers), and (sparse, or while older factors serve:
-    // AsmMode 2) the values the assembly put there: the operator's band
-    // part.
+    // (variable numbers), and while older factors serve (AsmMode 2) the
+    // values the assembly put there: the operator's band part.
     std::vector<int> Ostart, Ovar;
     std::vector<double> Oval;
     std::vector<BandResidue> Residues;
