@@ -70,6 +70,17 @@ inline void write_file(const fs::path& p, const std::string& text) {
     out << text;
 }
 
+// Replaces the schedule of a case (its input/ in case_dir) after the start
+// row by one row of inp_TimeSteps.txt (without its line end), and sets the
+// number of schedule rows in inp_STEP12.txt to 1.
+inline void set_single_ramp(const fs::path& case_dir, const std::string& row) {
+    const fs::path in = case_dir / "input";
+    const auto rows = read_lines(in / "inp_TimeSteps.txt");
+    write_file(in / "inp_TimeSteps.txt", rows.at(0) + "\n" + row + "\n");
+    const std::string step12 = read_lines(in / "inp_STEP12.txt").at(0);
+    write_file(in / "inp_STEP12.txt", "1" + step12.substr(step12.find(',')) + "\n");
+}
+
 // Replaces value number `index` (1-based, comma separated, first line) of a
 // step file.
 inline void set_step_value(const fs::path& file, int index, const std::string& value) {

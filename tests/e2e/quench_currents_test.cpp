@@ -38,11 +38,7 @@ TEST(QuenchCurrents, EveryBandCarriesTheTransportCurrentInEverySnapshot) {
     copy_example(tmp.path());
     const fs::path dir = tmp.path() / "VORN_data" / "Demo" / "Demo-005";
     // 0.3 ms of the quench; snapshots of Cs and Ca every 25 us.
-    const auto rows = read_lines(dir / "input" / "inp_TimeSteps.txt");
-    write_file(dir / "input" / "inp_TimeSteps.txt",
-               rows.at(0) + "\n1  0.0003  0  0.0  0.0  0  0  0  0.0  0.00005\n");
-    std::string step12 = read_lines(dir / "input" / "inp_STEP12.txt").at(0);
-    write_file(dir / "input" / "inp_STEP12.txt", "1" + step12.substr(step12.find(',')) + "\n");
+    set_single_ramp(dir, "1  0.0003  0  0.0  0.0  0  0  0  0.0  0.00005");
     write_file(dir / "input" / "inp_WrArrays.txt", "1  3  1  0  0  0  0  0\n2  1  1  0  0  0  0  0\n");
     auto step15 = split_csv(read_lines(dir / "input" / "inp_STEP15.txt").at(0));
     step15.at(4) = " 0.000025";  // dt_NTS

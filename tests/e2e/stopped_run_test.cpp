@@ -27,11 +27,7 @@ using Clock = std::chrono::steady_clock;
 fs::path quench_case(const fs::path& tmp) {
     copy_example(tmp);
     const fs::path dir = tmp / "VORN_data" / "Demo" / "Demo-005";
-    const auto rows = read_lines(dir / "input" / "inp_TimeSteps.txt");
-    write_file(dir / "input" / "inp_TimeSteps.txt",
-               rows.at(0) + "\n1  0.00007  0  0.0  0.0  0  0  0  0.0  0.000002\n");
-    const std::string step12 = read_lines(dir / "input" / "inp_STEP12.txt").at(0);
-    write_file(dir / "input" / "inp_STEP12.txt", "1" + step12.substr(step12.find(',')) + "\n");
+    set_single_ramp(dir, "1  0.00007  0  0.0  0.0  0  0  0  0.0  0.000002");
     write_file(dir / "input" / "inp_STEP15.txt",
                "0.0, 0.5, 10.0, 0.0, 0.0, 2.0, 100.0, 0.0, 0, 1, 0.0, 3, 4, 0\n");
     return dir;

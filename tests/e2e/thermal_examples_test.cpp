@@ -18,11 +18,7 @@ TEST_P(HeaterExamples, EnergyAccountClosesLineForLine) {
     const std::string nr = GetParam();
     const fs::path dir = tmp.path() / "VORN_data" / "Demo" / ("Demo-" + nr);
     // The start of the schedule only: 0.1 ms in steps of 25 us.
-    const auto rows = read_lines(dir / "input" / "inp_TimeSteps.txt");
-    write_file(dir / "input" / "inp_TimeSteps.txt",
-               rows.at(0) + "\n1  0.0001  0  0.0  0.0  0  0  0  0.0  0.000025\n");
-    std::string step12 = read_lines(dir / "input" / "inp_STEP12.txt").at(0);
-    write_file(dir / "input" / "inp_STEP12.txt", "1" + step12.substr(step12.find(',')) + "\n");
+    set_single_ramp(dir, "1  0.0001  0  0.0  0.0  0  0  0  0.0  0.000025");
 
     const ExeResult r = run_vorn_exe(tmp.path(), "Demo\n" + nr + "\n");
     ASSERT_EQ(r.status, 0) << read_file(dir / "output" / "VORN_messages.dat");

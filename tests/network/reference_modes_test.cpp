@@ -102,11 +102,7 @@ TEST(ReferenceModes, QuenchWithOlderFactorsAgreesWithFreshFactors) {
         TempDir tmp;
         copy_example(tmp.path());
         const fs::path dir = tmp.path() / "VORN_data" / "Demo" / "Demo-005";
-        const auto rows = read_lines(dir / "input" / "inp_TimeSteps.txt");
-        write_file(dir / "input" / "inp_TimeSteps.txt",
-                   rows.at(0) + "\n1  0.0002  0  0.0  0.0  0  0  0  0.0  0.000025\n");
-        std::string step12 = read_lines(dir / "input" / "inp_STEP12.txt").at(0);
-        write_file(dir / "input" / "inp_STEP12.txt", "1" + step12.substr(step12.find(',')) + "\n");
+        set_single_ramp(dir, "1  0.0002  0  0.0  0.0  0  0  0  0.0  0.000025");
         InDir here(tmp.path());
         Model m;
         m.StaleFactors = stale;
