@@ -215,20 +215,6 @@ void BM_reuse_solve(benchmark::State& st, std::string key) {
     Residual[key] = residual(x);
 }
 
-// The same with the products of each row in partial sums (the implicit
-// solution's substitutions).
-void BM_reuse_solve_fast(benchmark::State& st, std::string key) {
-    std::vector<double> a = P.band.a, x(P.b.size());
-    vorn::BandLU f;
-    factor(a, f, false);
-    std::vector<double>().swap(a);
-    for (auto _ : st) {
-        vorn::band_lu_solve_fast(f, P.b.data(), x.data());
-        benchmark::DoNotOptimize(x.data());
-    }
-    Residual[key] = residual(x);
-}
-
 // ---- OpenBLAS dgbtrf / dgbtrs ------------------------------------------------------------
 
 // LAPACK band storage with room for the fill of the row interchanges:
@@ -444,8 +430,7 @@ void write_tables(const std::vector<Row>& rows, const std::string& csv, const st
          "|---|---:|---:|---:|---:|---:|---:|\n";
     for (const Row& r : rows) {
         // Factorisations against ours_factor, solutions against the reuse solve.
-        const bool is_solve = r.name == "ours_reuse_solve" ||
-                              r.name == "ours_reuse_solve_fast" || r.name == "dgbtrs" ||
+        const bool is_solve = r.name == "ours_reuse_solve" || r.name == "dgbtrs" ||
                               r.name == "umfpack_solve";
         const double gf = is_solve ? NAN : P.flops / r.seconds * 1e-9;
         const double ratio = r.seconds / (is_solve ? get("ours_reuse_solve") : ours);
@@ -465,12 +450,11 @@ void write_tables(const std::vector<Row>& rows, const std::string& csv, const st
     std::snprintf(sum, sizeof sum,
                   "\nOur factorisation (elimination + factors kept) against OpenBLAS dgbtrf: "
                   "%.2f times as fast; against UMFPACK numeric: %.2f, symbolic + numeric: %.2f.  "
-                  "Reuse solve: %.1f times as fast as factor + solve (in partial sums: %.1f).  "
-                  "Fast elimination against the plain one: %.2f times as fast.\n",
+                  "Reuse solve: %.1f times as fast as factor + solve.  Fast elimination against "
+                  "the plain one: %.2f times as fast.\n",
                   get("dgbtrf") / ours, get("umfpack_numeric") / ours,
                   get("umfpack_symbolic_numeric") / ours,
                   get("ours_factor_solve") / get("ours_reuse_solve"),
-                  get("ours_factor_solve") / get("ours_reuse_solve_fast"),
                   get("plain_eliminate") / get("ours_eliminate"));
     m << sum;
     c.close();
@@ -523,7 +507,6 @@ int main(int argc, char** argv) {
     add("plain_factor", BM_factor, 3, true, true);
     add("ours_factor_solve", BM_factor_solve, 5);
     add("ours_reuse_solve", BM_reuse_solve, 30);
-    add("ours_reuse_solve_fast", BM_reuse_solve_fast, 30);
     add("dgbtrf", BM_dgbtrf, 2);
     add("dgbtrs", BM_dgbtrs, 10);
     add("umfpack_numeric", BM_umfpack_numeric, 2);

@@ -256,7 +256,7 @@ double dot4(const double* a, const double* x, int n) {
 void band_factor_solve_fast(const Model& m, const double* b, double* x) {
     const BandFactor& f = m.A_LU;
     if (f.sparse == 1) {
-        band_lu_solve_fast(f.LU, b, x);
+        band_lu_solve(f.LU, b, x);
         return;
     }
     const int Nt = m.NEq, W = m.NBw;

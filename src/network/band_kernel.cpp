@@ -450,43 +450,4 @@ void band_lu_solve(const BandLU& f, const double* b, double* x) {
     }
 }
 
-namespace {
-
-// sum val[e] x[i + sign*dist[e]] over e0..e1-1 in four interleaved partial
-// sums (the additions do not wait for each other).
-template <int Sign>
-inline double sparse_dot4(const double* val, const std::uint16_t* dist, std::uint32_t e0,
-                          std::uint32_t e1, const double* x, std::size_t i) {
-    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-    std::uint32_t e = e0;
-    for (; e + 4 <= e1; e += 4) {
-        s0 += val[e] * x[std::ptrdiff_t(i) + Sign * std::ptrdiff_t(dist[e])];
-        s1 += val[e + 1] * x[std::ptrdiff_t(i) + Sign * std::ptrdiff_t(dist[e + 1])];
-        s2 += val[e + 2] * x[std::ptrdiff_t(i) + Sign * std::ptrdiff_t(dist[e + 2])];
-        s3 += val[e + 3] * x[std::ptrdiff_t(i) + Sign * std::ptrdiff_t(dist[e + 3])];
-    }
-    for (; e < e1; ++e) s0 += val[e] * x[std::ptrdiff_t(i) + Sign * std::ptrdiff_t(dist[e])];
-    return (s0 + s1) + (s2 + s3);
-}
-
-}  // namespace
-
-void band_lu_solve_fast(const BandLU& f, const double* b, double* x) {
-    for (const BandLU::Block& blk : f.blocks)
-        for (std::size_t k = 0; k < std::size_t(blk.rows); ++k) {
-            const std::size_t i = std::size_t(blk.first - 1) + k;  // 0-based
-            x[i] = b[i] - sparse_dot4<-1>(blk.Lval.data(), blk.Ldist.data(), blk.Lstart[k],
-                                          blk.Lstart[k + 1], x, i);
-        }
-    for (auto it = f.blocks.rbegin(); it != f.blocks.rend(); ++it) {
-        const BandLU::Block& blk = *it;
-        for (std::size_t k = std::size_t(blk.rows); k-- > 0;) {
-            const std::size_t i = std::size_t(blk.first - 1) + k;
-            const double sum = sparse_dot4<1>(blk.Uval.data(), blk.Udist.data(), blk.Ustart[k],
-                                              blk.Ustart[k + 1], x, i);
-            x[i] = (x[i] - sum) / blk.Udiag[k];
-        }
-    }
-}
-
 }  // namespace vorn

@@ -74,9 +74,4 @@ void band_lu_extract(const double* a, std::size_t ld, int Nt, int W, int nband, 
 // so both give the same bits.
 void band_lu_solve(const BandLU& f, const double* b, double* x);
 
-// The same solution with each row's products summed in four partial sums:
-// not the elimination's order (results differ in the last bits), for
-// solutions that need only be good to a tolerance.
-void band_lu_solve_fast(const BandLU& f, const double* b, double* x);
-
 }  // namespace vorn
