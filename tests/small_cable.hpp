@@ -24,6 +24,20 @@ inline void small_cable_setup(Model& m, int NB, int NS) {
     initialize_2(m);
 }
 
+// The input arrays of the counts the model holds, with the example's uniform
+// contacts and strands: every wire at Ic ratio 1 and the example's n, and
+// an equal share of the transport current at both cable ends.
+inline void uniform_strand_inputs(Model& m) {
+    allocate_input_arrays(m);
+    m.ralong.fill(m.RaCon);
+    m.rclong.fill(m.RcCon);
+    for (int i = 1; i <= m.NS; ++i) {
+        m.ICRATw(i) = 1.0;
+        m.NPOWw(i) = m.nPow;
+        m.CWB1perc(i) = m.CWB2perc(i) = 100.0 / m.NS;
+    }
+}
+
 inline void small_cable(Model& m, int NB, int NS = 8) {
     set_example_parameters(m);
     small_cable_setup(m, NB, NS);

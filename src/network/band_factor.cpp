@@ -229,11 +229,6 @@ void band_factorise(Model& m) {
     m.Stats.NrFactor = m.Stats.NrFactor + 1;
 }
 
-// Forward substitution with the multipliers (one by one, in increasing
-// variable, skipping the zeros as the elimination skipped them), then the
-// back substitution of solve_array_fresh (the products right of the
-// diagonal summed first): the operations of a fresh elimination with the
-// right-hand side along, in the same order.
 namespace {
 
 // sum a[k] x[k], k = 0..n-1, in four interleaved partial sums: the
@@ -274,6 +269,11 @@ void band_factor_solve_fast(const Model& m, const double* b, double* x) {
     }
 }
 
+// Forward substitution with the multipliers (one by one, in increasing
+// variable, skipping the zeros as the elimination skipped them), then the
+// back substitution of solve_array_fresh (the products right of the
+// diagonal summed first): the operations of a fresh elimination with the
+// right-hand side along, in the same order.
 void band_factor_solve(const Model& m, const double* b, double* x) {
     const BandFactor& f = m.A_LU;
     if (f.sparse == 1) {
@@ -311,30 +311,35 @@ void operator_add(Model& m, int row, int col, double v) {
     f.Oval[std::size_t(it - f.Ovar.begin())] += v;
 }
 
+namespace {
+
+void fill_system(Model& m) {
+    fill_band_1(m);
+    fill_array(m);
+    fill_band_nb(m);
+}
+
+}  // namespace
+
 void assemble_finite_system(Model& m) {
-    m.AsmSameBand = band_factor_current(m) ? 1 : 0;
+    const bool current = band_factor_current(m);
+    m.AsmSameBand = current ? 1 : 0;
     // The implicit solution needs the operator's nonzeros with the factors.
     const bool usable = m.A_LU.held == 1 && (m.MutExplicit == 1 || !m.A_LU.Ostart.empty());
     if (m.FreshFactor == 1 || !usable)
         m.AsmMode = 0;
-    else if (band_factor_current(m))
+    else if (current)
         m.AsmMode = 1;
-    else if (stale_factor_usable(m))
-        m.AsmMode = 2;
     else
-        m.AsmMode = 0;
-    fill_band_1(m);
-    fill_array(m);
-    fill_band_nb(m);
+        m.AsmMode = stale_factor_usable(m) ? 2 : 0;
+    fill_system(m);
     if (m.AsmMode == 2 && m.AsmMiss == 1) assemble_full_band(m);
 }
 
 void assemble_full_band(Model& m) {
     m.AsmMode = 0;
     m.AsmSameBand = 0;
-    fill_band_1(m);
-    fill_array(m);
-    fill_band_nb(m);
+    fill_system(m);
 }
 
 // Finite cable, explicit coupling to the other bands: Nt = NEqB*NB

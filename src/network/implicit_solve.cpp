@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "control/messages.hpp"
@@ -95,9 +96,15 @@ struct System {
     Vec pb;  // P^-1 b with factors of the present band
 };
 
-System system_of(const Model& m) {
-    System sys{m, m.A_LU.Ostart, m.A_LU.Ovar, m.A_LU.Oval, Vec(std::size_t(m.NEq)), Vec()};
-    for (int i = 1; i <= m.NEq; ++i) sys.b[std::size_t(i - 1)] = m.A(i, m.NCa);
+// The right-hand side of the assembled system.
+Vec rhs_of(const Model& m) {
+    Vec b(static_cast<std::size_t>(m.NEq));
+    for (int i = 1; i <= m.NEq; ++i) b[std::size_t(i - 1)] = m.A(i, m.NCa);
+    return b;
+}
+
+System system_of(const Model& m, Vec b) {
+    System sys{m, m.A_LU.Ostart, m.A_LU.Ovar, m.A_LU.Oval, std::move(b), Vec()};
     if (m.AsmMode != 2) {
         sys.pb.resize(sys.b.size());
         precondition(m, sys.b, sys.pb);
@@ -287,8 +294,8 @@ void solve_array_implicit(Model& m) {
     if (!m.A.allocated() || m.A.hi1() != Nt || m.A.hi2() != m.NCa || Nt != m.NEqB * m.NB)
         throw FatalError("internal error: system matrix does not match NEq x NCa");
     if (m.AsmMode == 0) band_factorise(m);
-    const System sys = system_of(m);
-    if (m.AsmSameBand == 1 && same_as_last(m, sys.b)) {
+    Vec b = rhs_of(m);
+    if (m.AsmSameBand == 1 && same_as_last(m, b)) {
         // The same matrix and right-hand side as the last solution (an
         // inner iteration that changed nothing): its result stands.
         m.Stats.NrSolve = m.Stats.NrSolve + 1;
@@ -296,6 +303,7 @@ void solve_array_implicit(Model& m) {
         keep_solution(m, m.X_last.data(), Nt);
         return;
     }
+    const System sys = system_of(m, std::move(b));
     Vec x = initial_guess(m);
     double res = 0, tol = 0;
     int its = gmres_solve(sys, x, res, tol);
@@ -309,7 +317,7 @@ void solve_array_implicit(Model& m) {
             assemble_full_band(m);
             band_factorise(m);
             x = initial_guess(m);
-            its = gmres_solve(system_of(m), x, res, tol);
+            its = gmres_solve(system_of(m, rhs_of(m)), x, res, tol);
         }
     }
     m.Stats.NrSolve = m.Stats.NrSolve + 1;

@@ -17,6 +17,7 @@
 #include "control/driver.hpp"
 #include "field/field.hpp"
 #include "network/network.hpp"
+#include "small_cable.hpp"
 #include "test_util.hpp"
 
 namespace vorn::test {
@@ -157,14 +158,7 @@ TEST(CouplingLoss, MiddleOfALongFiniteCableMatchesTheInfinitelyLongOne) {
     m.NBMut = 0;
     m.NrSteps_inp = 0;
     set_derived_counts(m);
-    allocate_input_arrays(m);
-    m.ralong.fill(m.RaCon);
-    m.rclong.fill(m.RcCon);
-    for (int i = 1; i <= m.NS; ++i) {
-        m.ICRATw(i) = 1.0;
-        m.NPOWw(i) = m.nPow;
-        m.CWB1perc(i) = m.CWB2perc(i) = 100.0 / m.NS;
-    }
+    uniform_strand_inputs(m);
     m.cpc_fin.allocate(0, 0, 0.0);
     set_up_case(m);
     rs_definition(m);

@@ -12,6 +12,7 @@
 #include "control/driver.hpp"
 #include "field/field.hpp"
 #include "network/network_fixture.hpp"
+#include "small_cable.hpp"
 
 namespace vorn::test {
 namespace {
@@ -28,14 +29,7 @@ void physical_cable(Model& m, int NB, int NBMut, double dt, unsigned seed) {
     m.NBMut = NBMut;
     m.NrSteps_inp = 1;  // so that RMut is computed
     set_derived_counts(m);
-    allocate_input_arrays(m);
-    m.ralong.fill(m.RaCon);
-    m.rclong.fill(m.RcCon);
-    for (int i = 1; i <= m.NS; ++i) {
-        m.ICRATw(i) = 1.0;
-        m.NPOWw(i) = m.nPow;
-        m.CWB1perc(i) = m.CWB2perc(i) = 100.0 / m.NS;
-    }
+    uniform_strand_inputs(m);
     set_up_case(m);
     rs_definition(m);
 
