@@ -81,9 +81,9 @@ int run_case(Model& m, const std::string& dialogue, bool expl, bool fresh) {
     getrusage(RUSAGE_SELF, &ru);
     std::printf(
         "status %d wall %.2f s cpu %.2f s setup_cpu %.2f s steps %d solutions %d "
-        "factorisations %d krylov %ld network %d peak_kb %ld\n",
+        "factorisations %d krylov %ld substitutions %ld network %d peak_kb %ld\n",
         status, wall, cpu, setup, m.NTS_end, m.Stats.NrSolve, m.Stats.NrFactor,
-        m.Stats.NrKrylov, m.Stats.NrNetwork, ru.ru_maxrss);
+        m.Stats.NrKrylov, m.Stats.NrSubst, m.Stats.NrNetwork, ru.ru_maxrss);
     return status;
 }
 

@@ -40,7 +40,7 @@ std::vector<RArr2*> network_results(Model& m) {
 std::vector<RArr1*> network_vectors(Model& m) {
     // X_last and B_last: the implicit solution's initial guess and the
     // right-hand side it answered.
-    return {&m.A_nca, &m.CSB1, &m.CSB2, &m.CWB1, &m.CWB2, &m.X_last, &m.B_last};
+    return {&m.A_nca, &m.CSB1, &m.CSB2, &m.CWB1, &m.CWB2, &m.X_last, &m.X_prev, &m.B_last};
 }
 
 // Run-state scalars of the time loop (dIdt among them: the schedule keeps it
@@ -48,14 +48,15 @@ std::vector<RArr1*> network_vectors(Model& m) {
 std::vector<double*> run_reals(Model& m) {
     return {&m.Time,   &m.dt,        &m.Time_prev, &m.dt_prev, &m.CPC,
             &m.dIdt,   &m.Ba1,       &m.Ba2,       &m.dBa1dt,  &m.dBa2dt,
-            &m.Ts_max, &m.Tmax_prev, &m.PaInf_T,   &m.PcInf_T, &m.PsInf_T};
+            &m.Ts_max, &m.Tmax_prev, &m.PaInf_T,   &m.PcInf_T, &m.PsInf_T,
+            &m.X_last_t, &m.X_prev_t};
 }
 
 std::vector<int*> run_ints(Model& m) {
     return {&m.NTS,       &m.NrStepDt, &m.DtReduced, &m.CntR,    &m.NrItRs,       &m.NrItTs,
             &m.NrCsCh,    &m.NrRsCh,   &m.NrTsCh,    &m.NrTHsCh, &m.NrIndCh,      &m.NrSecRes,
             &m.ConvYN,    &m.IndUnch,  &m.TsConv,    &m.StepAdd, &m.VoltStopFlag, &m.EndOfRun,
-            &m.FinalStep, &m.NCa,      &m.NBw};
+            &m.FinalStep, &m.NCa,      &m.NBw,      &m.X_last_NTS, &m.X_prev_NTS};
 }
 
 }  // namespace

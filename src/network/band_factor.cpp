@@ -202,6 +202,7 @@ void band_factorise(Model& m) {
     const int Nt = m.NEq, nband = m.NCa - 1;
     require_system_shape(m, Nt);
     BandFactor& f = m.A_LU;
+    if (!band_factor_current(m)) ++f.Serial;
     f.valid = 0;
     release(f.Ostart);
     release(f.Ovar);
@@ -254,14 +255,28 @@ void band_factor_solve_fast(const Model& m, const double* b, double* x) {
         band_lu_solve(f.LU, b, x);
         return;
     }
+    // Rows are NCa doubles apart and only their factor spans are read: the
+    // spans of the row kAhead further on are asked for ahead of time, since
+    // the hardware prefetchers do not follow the stride.
+    constexpr int kAhead = 4;
     const int Nt = m.NEq, W = m.NBw;
     for (int i = 1; i <= Nt; ++i) {
+        if (i + kAhead <= Nt) {
+            const double* an = m.A.row(i + kAhead);
+            for (int c = f.Lfirst[std::size_t(i + kAhead - 1)]; c < W; c += 8)
+                __builtin_prefetch(an + c - 1);
+        }
         const double* ai = m.A.row(i);
         const double* xi = x + (i - W - 1);
         const int c0 = f.Lfirst[std::size_t(i - 1)];
         x[i - 1] = b[i - 1] - dot4(ai + c0 - 1, xi + c0, W - c0);
     }
     for (int i = Nt; i >= 1; --i) {
+        if (i - kAhead >= 1) {
+            const double* an = m.A.row(i - kAhead);
+            for (int c = W; c < f.Ulast[std::size_t(i - kAhead - 1)]; c += 8)
+                __builtin_prefetch(an + c);
+        }
         const double* ai = m.A.row(i);
         const double* xi = x + (i - W - 1);
         const double sum = dot4(ai + W, xi + W + 1, f.Ulast[std::size_t(i - 1)] - W);

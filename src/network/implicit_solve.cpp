@@ -43,13 +43,19 @@ namespace {
 // to the size of the currents.
 constexpr double kTolCsAcc = 1e-3;
 constexpr double kTolRel = 1e-13;
-// GMRES aims below the tolerance by this factor, so that the closing step
-// of solve_array_implicit (which may grow the residual by the explicit
-// scheme's error propagation) stays within it.
-constexpr double kTolGmres = 0.1;
+// GMRES aims at the tolerance times kAimOwn with factors of the present
+// band: the closing step of gmres_solve then multiplies the residual by
+// -P^-1 N, which shrinks it wherever the explicit scheme would converge.
+// With older factors the closing step may grow it, and GMRES aims at
+// kAimStale times the tolerance.  Each further round aims kAimTighter lower.
+constexpr double kAimOwn = 0.5;
+constexpr double kAimStale = 0.1;
+constexpr double kAimTighter = 0.1;
 // Krylov vectors per restart cycle, and GMRES iterations per solution.
 constexpr int kRestart = 40;
 constexpr int kMaxKrylov = 1000;
+// Recycled direction pairs kept from one solution to the next.
+constexpr int kRecycle = 16;
 
 using Vec = std::vector<double>;  // index g-1 for variable g = 1..Nt
 
@@ -86,15 +92,21 @@ void off_band_product(const Model& m, const Vec& x, Vec& y) {
 
 // The operator: with older factors, the nonzeros of the assembled band
 // columns (in A_LU, since the factors hold the matrix's place); and the
-// right-hand side.
+// right-hand side.  subst counts the substitutions with the factors.
 struct System {
-    const Model& m;
+    Model& m;  // the recycled directions change with each cycle
     const std::vector<int>& start;
     const std::vector<int>& var;
     const std::vector<double>& val;
     Vec b;
-    Vec pb;  // P^-1 b with factors of the present band
+    mutable long subst = 0;
 };
+
+// z = P^-1 r, counted.
+void precondition(const System& sys, const Vec& r, Vec& z) {
+    precondition(sys.m, r, z);
+    ++sys.subst;
+}
 
 // The right-hand side of the assembled system.
 Vec rhs_of(const Model& m) {
@@ -103,13 +115,8 @@ Vec rhs_of(const Model& m) {
     return b;
 }
 
-System system_of(const Model& m, Vec b) {
-    System sys{m, m.A_LU.Ostart, m.A_LU.Ovar, m.A_LU.Oval, std::move(b), Vec()};
-    if (m.AsmMode != 2) {
-        sys.pb.resize(sys.b.size());
-        precondition(m, sys.b, sys.pb);
-    }
-    return sys;
+System system_of(Model& m, Vec b) {
+    return System{m, m.A_LU.Ostart, m.A_LU.Ovar, m.A_LU.Oval, std::move(b)};
 }
 
 // With factors of the present band P the preconditioned operator is
@@ -135,32 +142,36 @@ void apply_preconditioned(const System& sys, const Vec& v, Vec& w) {
     Vec t(v.size());
     if (own_factors(sys)) {
         off_band_product(sys.m, v, t);
-        precondition(sys.m, t, w);
+        precondition(sys, t, w);
         for (std::size_t i = 0; i < v.size(); ++i) w[i] += v[i];
     } else {
         apply_system(sys, v, t);
-        precondition(sys.m, t, w);
+        precondition(sys, t, w);
     }
 }
 
-// z = P^-1 (b - A x); returns max |z|.
-double preconditioned_residual(const System& sys, const Vec& x, Vec& z) {
-    const Model& m = sys.m;
-    const std::size_t Nt = std::size_t(m.NEq);
-    if (own_factors(sys)) {  // P^-1 b - x - P^-1 N x
-        Vec t(Nt);
-        off_band_product(m, x, t);
-        precondition(m, t, z);
-        for (std::size_t i = 0; i < Nt; ++i) z[i] = sys.pb[i] - x[i] - z[i];
-    } else {
-        Vec r(Nt);
-        apply_system(sys, x, r);
-        for (std::size_t i = 0; i < Nt; ++i) r[i] = sys.b[i] - r[i];
-        precondition(m, r, z);
-    }
+double max_abs(const Vec& z) {
     double worst = 0.0;
     for (double v : z) worst = std::isnan(v) ? v : std::max(worst, std::abs(v));
     return worst;
+}
+
+// z = P^-1 (b - A x), one substitution; returns max |z|.
+double preconditioned_residual(const System& sys, const Vec& x, Vec& z) {
+    const Model& m = sys.m;
+    const std::size_t Nt = std::size_t(m.NEq);
+    Vec r(Nt);
+    if (own_factors(sys)) {  // P^-1 (b - N x) - x
+        off_band_product(m, x, r);
+        for (std::size_t i = 0; i < Nt; ++i) r[i] = sys.b[i] - r[i];
+        precondition(sys, r, z);
+        for (std::size_t i = 0; i < Nt; ++i) z[i] -= x[i];
+    } else {
+        apply_system(sys, x, r);
+        for (std::size_t i = 0; i < Nt; ++i) r[i] = sys.b[i] - r[i];
+        precondition(sys, r, z);
+    }
+    return max_abs(z);
 }
 
 double norm2(const Vec& v) {
@@ -191,22 +202,140 @@ void rotate_column(std::vector<Vec>& h, Vec& cs, Vec& sn, Vec& g, int k) {
     g[K] = cs[K] * g[K];
 }
 
-// One restart cycle of GMRES from x with the preconditioned residual r0
-// (2-norm beta); x is updated.  Returns the iterations made; stops early when
-// the residual estimate falls to tol.
-int gmres_cycle(const System& sys, Vec& x, const Vec& r0, double beta, double tol, int budget) {
-    const std::size_t n = x.size();
+// The k x k triangle of the rotated Hessenberg matrix solved for y.
+Vec hessenberg_solution(const std::vector<Vec>& h, const Vec& g, int k) {
+    Vec y(std::size_t(k), 0.0);
+    for (int i = k - 1; i >= 0; --i) {
+        const auto I = std::size_t(i);
+        double s = g[I];
+        for (int j = i + 1; j < k; ++j) s -= h[I][std::size_t(j)] * y[std::size_t(j)];
+        y[I] = h[I][I] != 0.0 ? s / h[I][I] : 0.0;
+    }
+    return y;
+}
+
+// z = r0 - P^-1 A V_k y = V_{k+1} (beta e_1 - H y) by the Arnoldi relation,
+// with H the Hessenberg matrix before the rotations: the preconditioned
+// residual of x + V_k y without a substitution.  Returns max |z|.
+double arnoldi_residual(const std::vector<Vec>& v, const std::vector<Vec>& h0, double beta,
+                        const Vec& y, int k, Vec& z) {
+    std::fill(z.begin(), z.end(), 0.0);
+    for (int j = 0; j <= k; ++j) {
+        const auto J = std::size_t(j);
+        double c = j == 0 ? beta : 0.0;
+        for (int i = std::max(0, j - 1); i < k; ++i) c -= h0[J][std::size_t(i)] * y[std::size_t(i)];
+        for (std::size_t n = 0; n < z.size(); ++n) z[n] += c * v[J][n];
+    }
+    return max_abs(z);
+}
+
+// The recycled directions when they belong to this operator (factors of
+// the present band, the same coupling terms), else none.
+const KrylovRecycle* recycle_of(const System& sys) {
+    const Model& m = sys.m;
+    const KrylovRecycle& r = m.Recycle;
+    if (!own_factors(sys) || r.serial != m.A_LU.Serial || r.C.empty() || !(r.mut == m.MutRows))
+        return nullptr;
+    return &r;
+}
+
+// x += U C^T z, z -= C C^T z: the residual loses its part in the span of
+// the recycled c.  Returns max |z|.
+double project_out(const KrylovRecycle* rec, Vec& x, Vec& z) {
+    if (rec)
+        for (std::size_t j = 0; j < rec->C.size(); ++j) {
+            const Vec& c = rec->C[j];
+            const Vec& u = rec->U[j];
+            double d = 0.0;
+            for (std::size_t i = 0; i < z.size(); ++i) d += c[i] * z[i];
+            for (std::size_t i = 0; i < z.size(); ++i) {
+                x[i] += d * u[i];
+                z[i] -= d * c[i];
+            }
+        }
+    return max_abs(z);
+}
+
+// Keeps the directions of a cycle: Z = V_k - U E has P^-1 A Z = V_{k+1} H
+// (H as made, (k+1) x k).  With H = Q R (Gram-Schmidt on its columns) the
+// new pairs are u = Z R^-1, c = V_{k+1} Q, orthonormal and orthogonal to
+// the c kept before; the oldest go beyond kRecycle pairs.  A column of R
+// negligible against the first ends the new pairs.
+void keep_directions(Model& m, const std::vector<Vec>& v, const std::vector<Vec>& h0,
+                     const std::vector<Vec>& E, int k) {
+    KrylovRecycle& rec = m.Recycle;
+    if (rec.serial != m.A_LU.Serial || !(rec.mut == m.MutRows)) {
+        rec.clear();
+        rec.serial = m.A_LU.Serial;
+        rec.mut = m.MutRows;
+    }
+    const std::size_t n = v[0].size(), K = std::size_t(k), p = rec.C.size();
+    std::vector<Vec> q(K, Vec(K + 1, 0.0)), r(K, Vec(K, 0.0));  // q[col][row], r[row][col]
+    std::size_t kept = 0;
+    for (std::size_t j = 0; j < K; ++j, ++kept) {
+        for (std::size_t i = 0; i <= K; ++i) q[j][i] = h0[i][j];
+        for (std::size_t l = 0; l < j; ++l) {
+            double d = 0.0;
+            for (std::size_t i = 0; i <= K; ++i) d += q[l][i] * q[j][i];
+            r[l][j] = d;
+            for (std::size_t i = 0; i <= K; ++i) q[j][i] -= d * q[l][i];
+        }
+        double nn = 0.0;
+        for (double e : q[j]) nn += e * e;
+        r[j][j] = std::sqrt(nn);
+        if (!(r[j][j] > 1e-10 * r[0][0])) break;
+        for (double& e : q[j]) e /= r[j][j];
+    }
+    for (std::size_t j = 0; j < kept; ++j) {
+        Vec u(v[j]), c(n, 0.0);
+        for (std::size_t l = 0; l < p; ++l)
+            for (std::size_t i = 0; i < n; ++i) u[i] -= E[j][l] * rec.U[l][i];
+        for (std::size_t l = 0; l < j; ++l)
+            for (std::size_t i = 0; i < n; ++i) u[i] -= r[l][j] * rec.U[p + l][i];
+        for (double& e : u) e /= r[j][j];
+        for (std::size_t l = 0; l <= K; ++l)
+            for (std::size_t i = 0; i < n; ++i) c[i] += q[j][l] * v[l][i];
+        rec.U.push_back(std::move(u));
+        rec.C.push_back(std::move(c));
+    }
+    const std::size_t drop = rec.C.size() > std::size_t(kRecycle) ? rec.C.size() - kRecycle : 0;
+    rec.U.erase(rec.U.begin(), rec.U.begin() + std::ptrdiff_t(drop));
+    rec.C.erase(rec.C.begin(), rec.C.begin() + std::ptrdiff_t(drop));
+}
+
+// One restart cycle of GMRES from x with the preconditioned residual z
+// (2-norm beta, orthogonal to the recycled c of rec) on the operator
+// (I - C C^T) P^-1 A; x and z are updated, and the max norm of the new z is
+// returned in res.  Stops early when that max norm falls to tol: the 2-norm
+// estimate bounds it from above, and once the estimate is within sqrt(n) of
+// tol the residual is formed (vector operations only) and its max norm
+// taken.  Returns the iterations made.
+int gmres_cycle(const System& sys, const KrylovRecycle* rec, Vec& x, Vec& z, double beta,
+                double tol, int budget, double& res) {
+    const std::size_t n = x.size(), p = rec ? rec->C.size() : 0;
     const int mk = std::min(kRestart, budget);
+    const double near = tol * std::sqrt(double(n));
     std::vector<Vec> v(1, Vec(n));  // Krylov vectors, made as needed
-    std::vector<Vec> h(std::size_t(mk + 1), Vec(std::size_t(mk), 0.0));  // h[row][col]
+    std::vector<Vec> h(std::size_t(mk + 1), Vec(std::size_t(mk), 0.0));  // h[row][col], rotated
+    std::vector<Vec> h0 = h;                                               // and as made
+    std::vector<Vec> E;  // E[col][l] = c_l^T P^-1 A v_col
     Vec cs(static_cast<std::size_t>(mk)), sn(static_cast<std::size_t>(mk)),
         g(std::size_t(mk + 1), 0.0);
-    for (std::size_t i = 0; i < n; ++i) v[0][i] = r0[i] / beta;
+    for (std::size_t i = 0; i < n; ++i) v[0][i] = z[i] / beta;
     g[0] = beta;
-    Vec w(n);
+    Vec w(n), y;
     int k = 0;
+    bool formed = false;  // z holds the residual of x + V_k y
     while (k < mk) {
         apply_preconditioned(sys, v[std::size_t(k)], w);
+        E.emplace_back(p, 0.0);
+        for (std::size_t l = 0; l < p; ++l) {
+            const Vec& c = rec->C[l];
+            double d = 0.0;
+            for (std::size_t i = 0; i < n; ++i) d += w[i] * c[i];
+            E.back()[l] = d;
+            for (std::size_t i = 0; i < n; ++i) w[i] -= d * c[i];
+        }
         for (int j = 0; j <= k; ++j) {  // modified Gram-Schmidt
             double d = 0.0;
             for (std::size_t i = 0; i < n; ++i) d += w[i] * v[std::size_t(j)][i];
@@ -215,32 +344,76 @@ int gmres_cycle(const System& sys, Vec& x, const Vec& r0, double beta, double to
         }
         const double hn = norm2(w);
         h[std::size_t(k + 1)][std::size_t(k)] = hn;
+        for (int j = 0; j <= k + 1; ++j)
+            h0[std::size_t(j)][std::size_t(k)] = h[std::size_t(j)][std::size_t(k)];
         v.emplace_back(n, 0.0);
         if (hn > 0.0)
             for (std::size_t i = 0; i < n; ++i) v[std::size_t(k + 1)][i] = w[i] / hn;
         rotate_column(h, cs, sn, g, k);
         ++k;
-        if (!(std::abs(g[std::size_t(k)]) > tol) || hn == 0.0) break;
+        const double est = std::abs(g[std::size_t(k)]);
+        if (!(est > tol) || hn == 0.0) break;
+        if (est <= near) {
+            y = hessenberg_solution(h, g, k);
+            res = arnoldi_residual(v, h0, beta, y, k, z);
+            formed = true;
+            if (!(res > tol)) break;
+        }
+        formed = false;
     }
-    Vec y(std::size_t(k), 0.0);  // back substitution of the k x k triangle
-    for (int i = k - 1; i >= 0; --i) {
-        double s = g[std::size_t(i)];
-        for (int j = i + 1; j < k; ++j) s -= h[std::size_t(i)][std::size_t(j)] * y[std::size_t(j)];
-        y[std::size_t(i)] =
-            h[std::size_t(i)][std::size_t(i)] != 0.0 ? s / h[std::size_t(i)][std::size_t(i)] : 0.0;
+    if (!formed) {
+        y = hessenberg_solution(h, g, k);
+        res = arnoldi_residual(v, h0, beta, y, k, z);
     }
+    // x += V_k y - U E y
     for (int j = 0; j < k; ++j)
         for (std::size_t i = 0; i < n; ++i) x[i] += y[std::size_t(j)] * v[std::size_t(j)][i];
+    for (std::size_t l = 0; l < p; ++l) {
+        double d = 0.0;
+        for (int j = 0; j < k; ++j) d += E[std::size_t(j)][l] * y[std::size_t(j)];
+        for (std::size_t i = 0; i < n; ++i) x[i] -= d * rec->U[l][i];
+    }
+    if (own_factors(sys) && k > 0) keep_directions(sys.m, v, h0, E, k);
     return k;
 }
 
 // Initial guess: the last solution when it has the present size (the
 // previous iterate of this step, or the previous step's currents), else 0.
+// At the first solution of a step, when the two steps before it were
+// solved, their currents are extrapolated linearly in time: the currents of
+// a ramp change smoothly from step to step, and the guess then starts GMRES
+// a few iterations further on.
 Vec initial_guess(const Model& m) {
     Vec x(std::size_t(m.NEq), 0.0);
-    if (m.X_last.allocated() && m.X_last.lo() == 1 && m.X_last.hi() == m.NEq)
-        std::copy_n(m.X_last.data(), m.NEq, x.begin());
+    if (!m.X_last.allocated() || m.X_last.lo() != 1 || m.X_last.hi() != m.NEq) return x;
+    std::copy_n(m.X_last.data(), m.NEq, x.begin());
+    const double span = m.X_last_t - m.X_prev_t, ahead = m.Time - m.X_last_t;
+    if (m.X_last_NTS == m.NTS - 1 && m.X_prev_NTS == m.NTS - 2 && m.X_prev_NTS >= 1 &&
+        m.X_prev.allocated() && m.X_prev.hi() == m.NEq && span > 0.0 && ahead > 0.0 &&
+        ahead <= 2.0 * span) {
+        const double f = ahead / span;
+        for (int g = 1; g <= m.NEq; ++g)
+            x[std::size_t(g - 1)] += f * (m.X_last(g) - m.X_prev(g));
+    }
     return x;
+}
+
+// Keeps the solution x of step NTS as the next initial guess; the last one
+// of the step before becomes the previous step's.
+void keep_last(Model& m, const Vec& x) {
+    const int Nt = m.NEq;
+    if (m.X_last.allocated() && m.X_last.hi() == Nt && m.X_last_NTS == m.NTS - 1) {
+        m.X_prev.allocate(1, Nt, 0.0);
+        std::copy_n(m.X_last.data(), Nt, m.X_prev.data());
+        m.X_prev_NTS = m.X_last_NTS;
+        m.X_prev_t = m.X_last_t;
+    } else if (m.X_last_NTS != m.NTS) {
+        m.X_prev_NTS = -1;
+    }
+    m.X_last.allocate(1, Nt, 0.0);
+    std::copy(x.begin(), x.end(), m.X_last.data());
+    m.X_last_NTS = m.NTS;
+    m.X_last_t = m.Time;
 }
 
 // The last solution reached its tolerance, for this right-hand side.
@@ -265,11 +438,13 @@ int gmres_solve(const System& sys, Vec& x, double& res, double& tol) {
     // The rounding floor scales with the currents: those of the initial
     // guess, or the first correction when the guess is zero.
     tol = std::max(kTolCsAcc * sys.m.CsAcc, kTolRel * std::max(norm2(x), norm2(z)));
-    double tol_gmres = kTolGmres * tol;
+    double tol_gmres = (own_factors(sys) ? kAimOwn : kAimStale) * tol;
     for (;;) {
-        while (res > tol_gmres && its < kMaxKrylov) {
-            its += gmres_cycle(sys, x, z, norm2(z), tol_gmres, kMaxKrylov - its);
-            res = preconditioned_residual(sys, x, z);
+        for (;;) {
+            res = project_out(recycle_of(sys), x, z);
+            if (!(res > tol_gmres) || its >= kMaxKrylov) break;
+            its += gmres_cycle(sys, recycle_of(sys), x, z, norm2(z), tol_gmres,
+                               kMaxKrylov - its, res);
         }
         // Closing step with the banded part alone: x += P^-1 (b - A x) leaves
         // the residual -N P^-1 (b - A x), which is zero in every row without
@@ -279,7 +454,7 @@ int gmres_solve(const System& sys, Vec& x, double& res, double& tol) {
         for (std::size_t i = 0; i < x.size(); ++i) x[i] += z[i];
         res = preconditioned_residual(sys, x, z);
         if (!(res > tol) || its >= kMaxKrylov) break;
-        tol_gmres *= kTolGmres;
+        tol_gmres *= kAimTighter;
     }
     return its;
 }
@@ -314,21 +489,25 @@ void solve_array_implicit(Model& m) {
             // The older factors did not get there: the band again, its own
             // factors, and the solution again from the same start.
             m.Stats.NrKrylov += its;
+            m.Stats.NrSubst += sys.subst;
             assemble_full_band(m);
             band_factorise(m);
             x = initial_guess(m);
-            its = gmres_solve(system_of(m, rhs_of(m)), x, res, tol);
+            const System fresh = system_of(m, rhs_of(m));
+            its = gmres_solve(fresh, x, res, tol);
+            m.Stats.NrSubst += fresh.subst;
+            sys.subst = 0;
         }
     }
     m.Stats.NrSolve = m.Stats.NrSolve + 1;
     m.Stats.NrKrylov += its;
     m.Stats.NrKrylovLast = its;
+    m.Stats.NrSubst += sys.subst;
     m.Stats.ResNet = res;
     m.Stats.TolNet = tol;
     if (!(res <= tol)) report_unconverged(m, res, tol, its);
 
-    m.X_last.allocate(1, Nt, 0.0);
-    std::copy(x.begin(), x.end(), m.X_last.data());
+    keep_last(m, x);
     m.B_last.allocate(1, Nt, 0.0);
     std::copy(sys.b.begin(), sys.b.end(), m.B_last.data());
     keep_solution(m, x.data(), Nt);

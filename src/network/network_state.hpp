@@ -19,6 +19,24 @@ namespace vorn {
 // i1 of band NB1 with sign NFac (recorded by `inductance`).
 struct MutTerm {
     int NRow, NB1, i1, NFac;
+    bool operator==(const MutTerm&) const = default;
+};
+
+// Directions the implicit solutions keep from one solution to the next
+// while their operator P^-1 A is the same (the factors of band Serial and
+// the coupling terms Mut): pairs u, c with P^-1 A u = c, the c orthonormal.
+// A new right-hand side's residual loses its part in the span of the c
+// before GMRES starts, and GMRES works in their orthogonal complement.
+struct KrylovRecycle {
+    long serial = -1;
+    std::vector<MutTerm> mut;
+    std::vector<std::vector<double>> U, C;
+    void clear() {
+        serial = -1;
+        mut.clear();
+        U.clear();
+        C.clear();
+    }
 };
 
 // Work of the implicit solutions of one process.
@@ -28,6 +46,7 @@ struct NetSolverStats {
     int NrNetwork = 0;     // network solutions made, by any method
     long NrKrylov = 0;     // GMRES iterations over all of them
     int NrKrylovLast = 0;  // GMRES iterations of the last solution
+    long NrSubst = 0;      // substitutions with the factors over all of them
     double ResNet = 0;     // its preconditioned residual, max norm (A)
     double TolNet = 0;     // and the tolerance it was to reach (A)
 };
@@ -70,6 +89,8 @@ struct BandFactor {
     // these factors while the resistances had changed since (a stale
     // preconditioner); -1 when they are current.
     int StaleKrylov = -1;
+    // Counts the factorisations of a band other than the one before.
+    long Serial = 0;
 };
 
 struct NetworkState {
@@ -149,7 +170,11 @@ struct NetworkState {
     std::vector<MutTerm> MutRows;  // terms of the last assembly (implicit only)
     BandFactor A_LU;
     RArr1 X_last;  // 1..NEq, last solution: the next initial guess
+    RArr1 X_prev;  // 1..NEq, last solution of the step before X_last's
+    int X_last_NTS = -1, X_prev_NTS = -1;     // their time steps (-1: none)
+    double X_last_t = 0.0, X_prev_t = 0.0;    // and times (s)
     RArr1 B_last;  // 1..NEq, its right-hand side
+    KrylovRecycle Recycle;
     NetSolverStats Stats;
 
     // --- currents (A), powers (W), voltages (V) -------------------------------------
