@@ -18,6 +18,7 @@
 #include "input/case_edit.hpp"
 #include "input/input.hpp"
 #include "magnetisation/magnetisation.hpp"
+#include "network/band_system.hpp"
 #include "network/network.hpp"
 #include "output/output.hpp"
 #include "support/listread.hpp"
@@ -62,13 +63,13 @@ void right_hand_side_check(Model& m) {
         const double tol = m.SolAcc * f;
         int count = 0;
         for (int i = 1; i <= m.NEq; ++i) {
-            const double r = m.A(i, m.NCa);
+            const double r = finite_rhs(m, i);
             if (std::abs(r) > 1e-6 && std::abs((m.A_nca(i) - r) / r) > tol) ++count;
         }
         m.NrIndCh = count;
         m.IndUnch = count == 0 ? 1 : 0;
     }
-    for (int i = 1; i <= m.NEq; ++i) m.A_nca(i) = m.A(i, m.NCa);
+    for (int i = 1; i <= m.NEq; ++i) m.A_nca(i) = finite_rhs(m, i);
 }
 
 void network_solution(Model& m) {

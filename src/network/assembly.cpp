@@ -268,10 +268,16 @@ std::optional<InductiveTerms> inductive_terms(const Model& m, int b_lo, int b_hi
 // only the right-hand side (and in mode 2 the kept operator) is cleared.
 void fill_band_1(Model& m) {
     if (m.AsmMode == 0) {
+        // Before A is filled, so that memory holds one band at a time: the
+        // packed factors, and the directions GMRES kept for them when the
+        // band will be another.
+        m.A_LU.drop_packed();
+        if (!band_factor_current(m)) m.Recycle.clear();
         m.A.fill(0.0);
         m.A_LU.held = 0;  // the factors that A held are overwritten
     } else {
-        for (int i = m.A.lo1(); i <= m.A.hi1(); ++i) m.A(i, m.NCa) = 0.0;
+        if (!m.Rhs.allocated() || m.Rhs.hi() != m.A.hi1()) m.Rhs.allocate(1, m.A.hi1(), 0.0);
+        m.Rhs.fill(0.0);
         if (m.AsmMode == 2) {
             m.A_LU.Oval.assign(m.A_LU.Ovar.size(), 0.0);
             m.AsmMiss = 0;

@@ -22,6 +22,7 @@
 
 #include "control/messages.hpp"
 #include "network/band_kernel.hpp"
+#include "network/band_pack.hpp"
 #include "network/band_system.hpp"
 #include "network/network.hpp"
 #include "support/stop.hpp"
@@ -196,19 +197,32 @@ void release(V& v) {
     V().swap(v);
 }
 
+// Column NCa of the assembled band into Rhs: the right-hand side stays
+// there while A holds the factors.
+void keep_rhs(Model& m) {
+    if (!m.Rhs.allocated() || m.Rhs.hi() != m.NEq) m.Rhs.allocate(1, m.NEq, 0.0);
+    for (int i = 1; i <= m.NEq; ++i) m.Rhs(i) = m.A(i, m.NCa);
+}
+
 }  // namespace
 
-void band_factorise(Model& m) {
+void band_factorise(Model& m, bool pack) {
     const int Nt = m.NEq, nband = m.NCa - 1;
     require_system_shape(m, Nt);
     BandFactor& f = m.A_LU;
-    if (!band_factor_current(m)) ++f.Serial;
+    if (!band_factor_current(m)) {
+        f.Serial = ++m.FactorSerials;
+        m.Recycle.clear();  // directions of another operator
+    }
     f.valid = 0;
     release(f.Ostart);
     release(f.Ovar);
     release(f.Oval);
     f.LU.clear();
-    f.sparse = double(m.A.size()) * sizeof(double) <= kSparseCopyBytes ? 1 : 0;
+    f.Packed.clear();
+    if (m.AsmMode == 0) keep_rhs(m);
+    f.compact = pack ? 1 : 0;
+    f.sparse = f.compact == 0 && double(m.A.size()) * sizeof(double) <= kSparseCopyBytes ? 1 : 0;
     if (m.MutExplicit == 0) keep_pattern(m);
     std::vector<BandSkip> skipped;
     const std::size_t ld = std::size_t(m.NCa);
@@ -216,6 +230,11 @@ void band_factorise(Model& m) {
     f.Residues = residues(m, m.A.data(), ld, Nt, skipped);
     factor_stretches(m);
     if (f.sparse == 1) band_lu_extract(m.A.data(), ld, Nt, m.NBw, nband, f.LU);
+    if (f.compact == 1) {
+        band_pack(m.A.data(), ld, Nt, m.NBw, nband, f.Lfirst.data(), f.Ulast.data(), f.Packed);
+        release(f.Lfirst);
+        release(f.Ulast);
+    }
     f.Rs = m.Rs;
     f.Ra = m.Ra;
     f.Rc = m.Rc;
@@ -251,6 +270,10 @@ double dot4(const double* a, const double* x, int n) {
 
 void band_factor_solve_fast(const Model& m, const double* b, double* x) {
     const BandFactor& f = m.A_LU;
+    if (f.compact == 1) {
+        band_packed_solve(f.Packed, m.A.data(), b, x);
+        return;
+    }
     if (f.sparse == 1) {
         band_lu_solve(f.LU, b, x);
         return;
@@ -369,8 +392,10 @@ void solve_array(Model& m) {
     const int Nt = m.NEqB * m.NB;
     require_system_shape(m, Nt);
     std::vector<double> b(static_cast<std::size_t>(Nt)), x(b.size());
-    for (int i = 1; i <= Nt; ++i) b[std::size_t(i - 1)] = m.A(i, m.NCa);
+    // Packed factors serve the implicit solution only: the band again.
+    if (m.AsmMode == 1 && m.A_LU.compact == 1) assemble_full_band(m);
     if (m.AsmMode != 1) band_factorise(m);  // A holds the assembled band
+    for (int i = 1; i <= Nt; ++i) b[std::size_t(i - 1)] = finite_rhs(m, i);
     for (const BandResidue& r : m.A_LU.Residues) report(m, r);
     band_factor_solve(m, b.data(), x.data());
     keep_solution(m, x.data(), Nt);

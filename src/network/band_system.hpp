@@ -49,8 +49,15 @@ inline void band_add(Model& m, int row, int col, double v) {
     else if (m.AsmMode == 2)
         operator_add(m, row, col, v);
 }
+// The right-hand side: column NCa of A while the assembly writes the whole
+// band, else Rhs (A holds factors).
 inline double& band_rhs(Model& m, int row) {
-    return m.A(row, m.NCa);
+    return m.AsmMode == 0 ? m.A(row, m.NCa) : m.Rhs(row);
+}
+// The right-hand side of the last assembly of the finite system, also after
+// its factorisation.
+inline double finite_rhs(const Model& m, int row) {
+    return m.AsmMode != 0 || m.A_LU.compact == 1 ? m.Rhs(row) : m.A(row, m.NCa);
 }
 // Column offset to pass to inductance() so that the section currents of
 // `band` land in their band columns of `row`:

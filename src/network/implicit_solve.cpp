@@ -25,6 +25,7 @@
 // for bit.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <utility>
 #include <vector>
@@ -33,6 +34,7 @@
 #include "network/band_kernel.hpp"
 #include "network/band_system.hpp"
 #include "network/network.hpp"
+#include "support/simd_dot.hpp"
 #include "support/stop.hpp"
 
 namespace vorn {
@@ -55,7 +57,7 @@ constexpr double kAimTighter = 0.1;
 constexpr int kRestart = 40;
 constexpr int kMaxKrylov = 1000;
 // Recycled direction pairs kept from one solution to the next.
-constexpr int kRecycle = 16;
+constexpr int kRecycle = 32;
 
 using Vec = std::vector<double>;  // index g-1 for variable g = 1..Nt
 
@@ -66,27 +68,25 @@ void precondition(const Model& m, const Vec& r, Vec& z) {
 
 // y = N x: the coupling of each recorded section voltage to the sections of
 // the other bands within NBMut.  V(b, s1) is that coupling flux for section
-// s1 of band b (V s per A of x), formed once per band and section.
-void off_band_product(const Model& m, const Vec& x, Vec& y) {
+// s1 of band b (V s per A of x), formed once per band and section (NaN: not
+// yet).
+VORN_CLONES void off_band_product(const Model& m, const Vec& x, Vec& y) {
     std::fill(y.begin(), y.end(), 0.0);
     if (m.MutRows.empty()) return;
     const int ns = 2 * m.NS - 2;
-    RArr2 V(1, m.NB, 2, m.NS_2m1, 0.0);
-    RArr2 done(1, m.NB, 2, m.NS_2m1, 0.0);
+    RArr2 V(1, m.NB, 2, m.NS_2m1, std::numeric_limits<double>::quiet_NaN());
     for (const MutTerm& t : m.MutRows) {
-        if (done(t.NB1, t.i1) == 0.0) {
+        double& v = V(t.NB1, t.i1);
+        if (std::isnan(v)) {
             double sum = 0.0;
             const int lo = std::max(1, t.NB1 - m.NBMut), hi = std::min(m.NB, t.NB1 + m.NBMut);
             for (int NB2 = lo; NB2 <= hi; ++NB2) {
                 if (NB2 == t.NB1) continue;
-                const double* rmut = &m.RMut(t.i1, NB2 - t.NB1, 2);
-                const double* xs = &x[std::size_t(var_cs(m, NB2, 2) - 1)];
-                for (int n = 0; n < ns; ++n) sum += rmut[n] * xs[n];
+                sum += dot8(&m.RMut(t.i1, NB2 - t.NB1, 2), &x[std::size_t(var_cs(m, NB2, 2) - 1)], ns);
             }
-            V(t.NB1, t.i1) = sum;
-            done(t.NB1, t.i1) = 1.0;
+            v = sum;
         }
-        y[std::size_t(t.NRow - 1)] += t.NFac * V(t.NB1, t.i1) / m.dt;
+        y[std::size_t(t.NRow - 1)] += t.NFac * v / m.dt;
     }
 }
 
@@ -111,7 +111,7 @@ void precondition(const System& sys, const Vec& r, Vec& z) {
 // The right-hand side of the assembled system.
 Vec rhs_of(const Model& m) {
     Vec b(static_cast<std::size_t>(m.NEq));
-    for (int i = 1; i <= m.NEq; ++i) b[std::size_t(i - 1)] = m.A(i, m.NCa);
+    for (int i = 1; i <= m.NEq; ++i) b[std::size_t(i - 1)] = finite_rhs(m, i);
     return b;
 }
 
@@ -174,11 +174,12 @@ double preconditioned_residual(const System& sys, const Vec& x, Vec& z) {
     return max_abs(z);
 }
 
-double norm2(const Vec& v) {
-    double s = 0.0;
-    for (double e : v) s += e * e;
-    return std::sqrt(s);
+// sum a[i] b[i] in eight interleaved partial sums (simd_dot.hpp).
+VORN_CLONES double dot(const Vec& a, const Vec& b) {
+    return dot8(a.data(), b.data(), int(a.size()));
 }
+
+double norm2(const Vec& v) { return std::sqrt(dot(v, v)); }
 
 // Givens rotations on column k of the Hessenberg matrix h[row][col]: the
 // earlier ones, then a new one that zeroes h[k+1][k], applied to g as well.
@@ -246,8 +247,7 @@ double project_out(const KrylovRecycle* rec, Vec& x, Vec& z) {
         for (std::size_t j = 0; j < rec->C.size(); ++j) {
             const Vec& c = rec->C[j];
             const Vec& u = rec->U[j];
-            double d = 0.0;
-            for (std::size_t i = 0; i < z.size(); ++i) d += c[i] * z[i];
+            const double d = dot(c, z);
             for (std::size_t i = 0; i < z.size(); ++i) {
                 x[i] += d * u[i];
                 z[i] -= d * c[i];
@@ -331,14 +331,12 @@ int gmres_cycle(const System& sys, const KrylovRecycle* rec, Vec& x, Vec& z, dou
         E.emplace_back(p, 0.0);
         for (std::size_t l = 0; l < p; ++l) {
             const Vec& c = rec->C[l];
-            double d = 0.0;
-            for (std::size_t i = 0; i < n; ++i) d += w[i] * c[i];
+            const double d = dot(w, c);
             E.back()[l] = d;
             for (std::size_t i = 0; i < n; ++i) w[i] -= d * c[i];
         }
         for (int j = 0; j <= k; ++j) {  // modified Gram-Schmidt
-            double d = 0.0;
-            for (std::size_t i = 0; i < n; ++i) d += w[i] * v[std::size_t(j)][i];
+            const double d = dot(w, v[std::size_t(j)]);
             h[std::size_t(j)][std::size_t(k)] = d;
             for (std::size_t i = 0; i < n; ++i) w[i] -= d * v[std::size_t(j)][i];
         }
@@ -468,7 +466,7 @@ void solve_array_implicit(Model& m) {
     const int Nt = m.NEq;
     if (!m.A.allocated() || m.A.hi1() != Nt || m.A.hi2() != m.NCa || Nt != m.NEqB * m.NB)
         throw FatalError("internal error: system matrix does not match NEq x NCa");
-    if (m.AsmMode == 0) band_factorise(m);
+    if (m.AsmMode == 0) band_factorise(m, m.PackFactors == 1);
     Vec b = rhs_of(m);
     if (m.AsmSameBand == 1 && same_as_last(m, b)) {
         // The same matrix and right-hand side as the last solution (an
@@ -491,7 +489,7 @@ void solve_array_implicit(Model& m) {
             m.Stats.NrKrylov += its;
             m.Stats.NrSubst += sys.subst;
             assemble_full_band(m);
-            band_factorise(m);
+            band_factorise(m, m.PackFactors == 1);
             x = initial_guess(m);
             const System fresh = system_of(m, rhs_of(m));
             its = gmres_solve(fresh, x, res, tol);
@@ -514,7 +512,7 @@ void solve_array_implicit(Model& m) {
 }
 
 double explicit_spectral_radius(Model& m, int iterations) {
-    if (m.AsmMode == 0) band_factorise(m);
+    if (m.AsmMode == 0) band_factorise(m, m.PackFactors == 1);
     const std::size_t n = std::size_t(m.NEq);
     std::mt19937_64 gen(12345u);
     std::uniform_real_distribution<double> uni(-1.0, 1.0);

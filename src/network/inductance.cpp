@@ -153,9 +153,9 @@ double other_band_weight(const Model& m) {
 void other_band_terms(Model& m, int NRow, int NB1, int i1, int NFac, double other) {
     const double dt = m.dt;
     if (m.MutExplicit == 1) {
-        m.A(NRow, m.NCa) += NFac * other_band_weight(m) * other / dt;
+        band_rhs(m, NRow) += NFac * other_band_weight(m) * other / dt;
     } else {
-        m.A(NRow, m.NCa) += NFac * other / dt;
+        band_rhs(m, NRow) += NFac * other / dt;
         m.MutRows.push_back({NRow, NB1, i1, NFac});
     }
 }
@@ -224,7 +224,7 @@ void inductance(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {
             band_add(m, NRow, NCol, NFac * m.RMut(i1, 0, s) / dt);
         own += m.RMut(i1, 0, s) * m.Cs_prev(NB1, s);
     }
-    m.A(NRow, m.NCa) += NFac * own / dt;
+    band_rhs(m, NRow) += NFac * own / dt;
 
     const int NB2_lo = std::max(1, NB1 - m.NBMut);
     const int NB2_hi = std::min(m.NB, NB1 + m.NBMut);
@@ -284,8 +284,11 @@ InductiveTerms::InductiveTerms(const Model& m, int b_lo, int b_hi) {
 void InductiveTerms::add(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {
     // With NFac = +-1, NFac * (RMut / dt) is NFac * RMut / dt exactly.
     const int col0 = NColOff + m.NBw + 3 * m.NS - 2;  // column of Cs(NB1, s): col0 + s
-    // Straight into the band only while the assembly writes all of it.
-    if (m.AsmMode == 0 && (NFac == 1 || NFac == -1) && col0 + 2 > 0 && col0 + m.NS_2m1 < m.NCa) {
+    const bool inside = col0 + 2 > 0 && col0 + m.NS_2m1 < m.NCa;
+    if (m.AsmMode == 1 && inside) {
+        // The band holds the factors of this very band: nothing to write.
+    } else if (m.AsmMode == 0 && (NFac == 1 || NFac == -1) && inside) {
+        // Straight into the band while the assembly writes all of it.
         double* a = &m.A(NRow, col0 + 2);
         const double* r = &own_dt_(i1, 2);
         const double f = NFac;
@@ -299,7 +302,7 @@ void InductiveTerms::add(Model& m, int NColOff, int NRow, int NB1, int i1, int N
                 band_add(m, NRow, NCol, NFac * m.RMut(i1, 0, s) / m.dt);
         }
     }
-    m.A(NRow, m.NCa) += NFac * own_(i1, NB1) / m.dt;
+    band_rhs(m, NRow) += NFac * own_(i1, NB1) / m.dt;
     if (std::max(1, NB1 - m.NBMut) == std::min(m.NB, NB1 + m.NBMut)) return;  // no other band
     other_band_terms(m, NRow, NB1, i1, NFac, other_(i1, NB1));
 }

@@ -91,7 +91,9 @@ void assemble_finite_system(Model& m);
 void assemble_full_band(Model& m);
 // Factorises the assembled band in place (A then holds the factors; A_LU
 // what goes with them, for the implicit solution the band's pattern too).
-void band_factorise(Model& m);
+// pack: the factors packed in place (band_pack.hpp), which only the
+// implicit solution's substitutions read.
+void band_factorise(Model& m, bool pack = false);
 // x = P^-1 b with the factors in A (0-based, NEq long).  band_factor_solve
 // makes the operations of a fresh elimination in their
 // order; band_factor_solve_fast sums the products in partial sums (the

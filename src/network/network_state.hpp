@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "network/band_kernel.hpp"
+#include "network/band_pack.hpp"
 #include "support/oarray.hpp"
 
 namespace vorn {
@@ -70,6 +71,15 @@ struct BandFactor {
     // nonzeros again (sparse = 1): solutions then read only nonzeros.
     int sparse = 0;
     BandLU LU;
+    // Implicit solution (PackFactors = 1): the factors packed in place at
+    // the front of A's storage (compact = 1), the rest of A handed back to
+    // the system; the right-hand side is then in Rhs.
+    int compact = 0;
+    PackedLU Packed;
+    void drop_packed() {
+        Packed.clear();
+        compact = 0;
+    }
     // Per row i (at i-1): the first band column of its multipliers and the
     // last nonzero band column right of its diagonal; the solution reads
     // only these stretches.
@@ -89,7 +99,9 @@ struct BandFactor {
     // these factors while the resistances had changed since (a stale
     // preconditioner); -1 when they are current.
     int StaleKrylov = -1;
-    // Counts the factorisations of a band other than the one before.
+    // Number of the band these factors are of: a new number (from
+    // FactorSerials) for each factorisation of a band other than the one
+    // before.
     long Serial = 0;
 };
 
@@ -146,6 +158,10 @@ struct NetworkState {
     // the resistances changed) as its preconditioner; 0: always factors of
     // the present matrix.
     int StaleFactors = 1;
+    // 1: the implicit solution packs its factors in place (band_pack.hpp);
+    // 0: it keeps them as the explicit scheme does (the reference).
+    int PackFactors = 1;
+    long FactorSerials = 0;  // band numbers given out so far (never reset)
     // What the assembly of a finite cable writes: 0 the whole band and the
     // right-hand side (the factors in A are lost); 1 the right-hand side
     // only (A holds the factors of this very band); 2 the right-hand side,
@@ -159,6 +175,9 @@ struct NetworkState {
     // when the right-hand side is the same too.
     int AsmSameBand = 0;
     RArr1 A_nca;  // 1..NEq, last right-hand side
+    // 1..NEq: the finite system's right-hand side while A holds factors
+    // (AsmMode 1 and 2, or packed factors); otherwise it is column NCa of A.
+    RArr1 Rhs;
     RArr1 Xsol;   // 1..rows of A: the solution of the last network system
     RArr1 CSB1, CSB2;  // s, boundary section currents (A)
     RArr1 CWB1, CWB2;  // wire, end currents (A)

@@ -119,20 +119,31 @@ void currents_powers_calculation(Model& m) {
     }
 
     // Inductive voltage of section s1 of band j from the current changes of
-    // the sections within NBMut bands; the band distance is j - jb.
+    // the sections within NBMut bands; the band distance is j - jb.  Each
+    // sum takes its terms in increasing jb, then section; the sums of all
+    // bands are formed side by side (the changes held section by section,
+    // bands innermost), which vectorises.
     const int ns = 2 * N - 2;
-    for (int j = 1; j <= NB; ++j)
-        for (int s1 = 2; s1 <= 2 * N - 1; ++s1) {
-            double sum = 0.0;
-            for (int jb = std::max(1, j - m.NBMut); jb <= std::min(NB, j + m.NBMut); ++jb) {
-                const double* cs = m.Cs.row(jb);
-                const double* cs_prev = m.Cs_prev.row(jb);
-                const double* rmut = &m.RMut(s1, j - jb, 2);
-                for (int n = 0; n < ns; ++n) sum += (cs[n] - cs_prev[n]) * rmut[n];
+    RArr2 diff(0, ns - 1, 1, NB);
+    for (int jb = 1; jb <= NB; ++jb)
+        for (int n = 0; n < ns; ++n) diff(n, jb) = m.Cs(jb, n + 2) - m.Cs_prev(jb, n + 2);
+    std::vector<double> sum(static_cast<std::size_t>(NB) + 1);
+    for (int s1 = 2; s1 <= 2 * N - 1; ++s1) {
+        std::fill(sum.begin(), sum.end(), 0.0);
+        for (int d = std::min(m.NBMut, NB - 1); d >= -std::min(m.NBMut, NB - 1); --d) {
+            const int lo = std::max(1, 1 + d), hi = std::min(NB, NB + d);  // j, with jb = j - d
+            for (int n = 0; n < ns; ++n) {
+                const double r = m.RMut(s1, d, n + 2);
+                const double* dv = &diff(n, lo - d);
+                double* out = &sum[std::size_t(lo)];
+                for (int k = 0; k <= hi - lo; ++k) out[k] += dv[k] * r;
             }
-            m.VIs(j, s1) = sum / m.dt;
+        }
+        for (int j = 1; j <= NB; ++j) {
+            m.VIs(j, s1) = sum[std::size_t(j)] / m.dt;
             m.VTs(j, s1) = m.VRs(j, s1) + m.VIs(j, s1);
         }
+    }
 }
 
 // Uniform distribution without a solution: every section carries CPC/NS,

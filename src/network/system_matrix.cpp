@@ -36,7 +36,10 @@ void create_system_matrix(Model& m, bool reference) {
     if (has_shape(store, rows, m.NCa)) {
         m.A = std::move(store);
     } else {
-        if (!reference) m.A_LU.held = 0;  // the factors were in the old workspace
+        if (!reference) {  // the factors were in the old workspace
+            m.A_LU.held = 0;
+            m.A_LU.drop_packed();
+        }
         store.deallocate();  // a workspace of another shape is not kept alongside
         m.A.allocate(1, rows, 1, m.NCa, 0.0);
     }
