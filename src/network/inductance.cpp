@@ -15,6 +15,7 @@
 #include "control/messages.hpp"
 #include "network/band_system.hpp"
 #include "network/network.hpp"
+#include "support/simd_dot.hpp"
 #include "support/stop.hpp"
 
 namespace vorn {
@@ -240,6 +241,36 @@ void inductance(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {
     other_band_terms(m, NRow, NB1, i1, NFac, other);
 }
 
+namespace {
+
+// The sums of InductiveTerms for bands b_lo..b_hi: element-wise over the
+// bands, so every instruction set gives the same bits.
+VORN_CLONES void inductive_sums(const Model& m, const RArr2& prev, const RArr2& x, int b_lo,
+                                int b_hi, RArr2& own, RArr2& other) {
+    const int nb = b_hi - b_lo + 1;
+    for (int i1 = 2; i1 <= m.NS_2m1; ++i1) {
+        double* o = &own(i1, b_lo);
+        for (int s = 2; s <= m.NS_2m1; ++s) {
+            const double r = m.RMut(i1, 0, s);
+            const double* c = &prev(s, b_lo);
+            for (int k = 0; k < nb; ++k) o[k] += r * c[k];
+        }
+        for (int d = -m.NBMut; d <= m.NBMut; ++d) {
+            // bands b whose band b + d lies in the cable
+            const int lo = std::max(b_lo, 1 - d), hi = std::min(b_hi, m.NB - d);
+            if (d == 0 || lo > hi) continue;
+            double* t = &other(i1, lo);
+            for (int s = 2; s <= m.NS_2m1; ++s) {
+                const double r = m.RMut(i1, d, s);
+                const double* c = &x(s, lo + d);
+                for (int k = 0; k <= hi - lo; ++k) t[k] += r * c[k];
+            }
+        }
+    }
+}
+
+}  // namespace
+
 // The sums run over the bands innermost (currents held section by section,
 // s x b), which vectorises; each (section, band) sum takes its terms in the
 // order of inductance(): band distances upwards, then the sections.
@@ -259,26 +290,7 @@ InductiveTerms::InductiveTerms(const Model& m, int b_lo, int b_hi) {
             prev(s, b) = m.Cs_prev(b, s);
             x(s, b) = expl ? m.Cs_prev(b, s) - m.Cs(b, s) : m.Cs_prev(b, s);
         }
-    const int nb = b_hi - b_lo + 1;
-    for (int i1 = 2; i1 <= m.NS_2m1; ++i1) {
-        double* own = &own_(i1, b_lo);
-        for (int s = 2; s <= m.NS_2m1; ++s) {
-            const double r = m.RMut(i1, 0, s);
-            const double* c = &prev(s, b_lo);
-            for (int k = 0; k < nb; ++k) own[k] += r * c[k];
-        }
-        for (int d = -m.NBMut; d <= m.NBMut; ++d) {
-            // bands b whose band b + d lies in the cable
-            const int lo = std::max(b_lo, 1 - d), hi = std::min(b_hi, m.NB - d);
-            if (d == 0 || lo > hi) continue;
-            double* other = &other_(i1, lo);
-            for (int s = 2; s <= m.NS_2m1; ++s) {
-                const double r = m.RMut(i1, d, s);
-                const double* c = &x(s, lo + d);
-                for (int k = 0; k <= hi - lo; ++k) other[k] += r * c[k];
-            }
-        }
-    }
+    inductive_sums(m, prev, x, b_lo, b_hi, own_, other_);
 }
 
 void InductiveTerms::add(Model& m, int NColOff, int NRow, int NB1, int i1, int NFac) {

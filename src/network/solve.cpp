@@ -14,6 +14,7 @@
 #include "network/band_kernel.hpp"
 #include "network/band_system.hpp"
 #include "network/network.hpp"
+#include "support/simd_dot.hpp"
 #include "support/stop.hpp"
 
 namespace vorn {
@@ -86,6 +87,40 @@ void check_zero_columns(Model& m) {
     }
 }
 
+namespace {
+
+// Inductive voltage of section s1 of band j from the current changes of
+// the sections within NBMut bands; the band distance is j - jb.  Each
+// sum takes its terms in increasing jb, then section; the sums of all
+// bands are formed side by side (the changes held section by section,
+// bands innermost), which vectorises.
+VORN_CLONES void inductive_voltages(Model& m) {
+    const int N = m.NS, NB = m.NB;
+    const int ns = 2 * N - 2;
+    RArr2 diff(0, ns - 1, 1, NB);
+    for (int jb = 1; jb <= NB; ++jb)
+        for (int n = 0; n < ns; ++n) diff(n, jb) = m.Cs(jb, n + 2) - m.Cs_prev(jb, n + 2);
+    std::vector<double> sum(static_cast<std::size_t>(NB) + 1);
+    for (int s1 = 2; s1 <= 2 * N - 1; ++s1) {
+        std::fill(sum.begin(), sum.end(), 0.0);
+        for (int d = std::min(m.NBMut, NB - 1); d >= -std::min(m.NBMut, NB - 1); --d) {
+            const int lo = std::max(1, 1 + d), hi = std::min(NB, NB + d);  // j, with jb = j - d
+            for (int n = 0; n < ns; ++n) {
+                const double r = m.RMut(s1, d, n + 2);
+                const double* dv = &diff(n, lo - d);
+                double* out = &sum[std::size_t(lo)];
+                for (int k = 0; k <= hi - lo; ++k) out[k] += dv[k] * r;
+            }
+        }
+        for (int j = 1; j <= NB; ++j) {
+            m.VIs(j, s1) = sum[std::size_t(j)] / m.dt;
+            m.VTs(j, s1) = m.VRs(j, s1) + m.VIs(j, s1);
+        }
+    }
+}
+
+}  // namespace
+
 // Contact and section currents from the solution, their powers and the
 // section voltages.  Cc is stored with the opposite sign of its variable.
 void currents_powers_calculation(Model& m) {
@@ -118,32 +153,7 @@ void currents_powers_calculation(Model& m) {
         return;
     }
 
-    // Inductive voltage of section s1 of band j from the current changes of
-    // the sections within NBMut bands; the band distance is j - jb.  Each
-    // sum takes its terms in increasing jb, then section; the sums of all
-    // bands are formed side by side (the changes held section by section,
-    // bands innermost), which vectorises.
-    const int ns = 2 * N - 2;
-    RArr2 diff(0, ns - 1, 1, NB);
-    for (int jb = 1; jb <= NB; ++jb)
-        for (int n = 0; n < ns; ++n) diff(n, jb) = m.Cs(jb, n + 2) - m.Cs_prev(jb, n + 2);
-    std::vector<double> sum(static_cast<std::size_t>(NB) + 1);
-    for (int s1 = 2; s1 <= 2 * N - 1; ++s1) {
-        std::fill(sum.begin(), sum.end(), 0.0);
-        for (int d = std::min(m.NBMut, NB - 1); d >= -std::min(m.NBMut, NB - 1); --d) {
-            const int lo = std::max(1, 1 + d), hi = std::min(NB, NB + d);  // j, with jb = j - d
-            for (int n = 0; n < ns; ++n) {
-                const double r = m.RMut(s1, d, n + 2);
-                const double* dv = &diff(n, lo - d);
-                double* out = &sum[std::size_t(lo)];
-                for (int k = 0; k <= hi - lo; ++k) out[k] += dv[k] * r;
-            }
-        }
-        for (int j = 1; j <= NB; ++j) {
-            m.VIs(j, s1) = sum[std::size_t(j)] / m.dt;
-            m.VTs(j, s1) = m.VRs(j, s1) + m.VIs(j, s1);
-        }
-    }
+    inductive_voltages(m);
 }
 
 // Uniform distribution without a solution: every section carries CPC/NS,
