@@ -175,23 +175,6 @@ void keep_pattern(Model& m) {
     }
 }
 
-// Per row the stretches the substitutions read: multipliers from Lfirst to
-// the diagonal, U from the diagonal to Ulast.
-void factor_stretches(Model& m) {
-    BandFactor& f = m.A_LU;
-    const int Nt = m.NEq, W = m.NBw, nband = m.NCa - 1;
-    f.Lfirst.resize(std::size_t(Nt));
-    f.Ulast.resize(std::size_t(Nt));
-    for (int i = 1; i <= Nt; ++i) {
-        const double* ai = m.A.row(i);
-        int lo = std::max(1, W - i + 1), hi = std::min(nband, Nt - i + W);
-        while (lo < W && ai[lo - 1] == 0.0) ++lo;
-        while (hi > W && ai[hi - 1] == 0.0) --hi;
-        f.Lfirst[std::size_t(i - 1)] = lo;
-        f.Ulast[std::size_t(i - 1)] = hi;
-    }
-}
-
 template <class V>
 void release(V& v) {
     V().swap(v);
@@ -226,9 +209,11 @@ void band_factorise(Model& m, bool pack) {
     if (m.MutExplicit == 0) keep_pattern(m);
     std::vector<BandSkip> skipped;
     const std::size_t ld = std::size_t(m.NCa);
-    band_eliminate(m.A.data(), ld, Nt, m.NBw, nband, false, true, &skipped);
+    BandSpans spans;
+    band_eliminate(m.A.data(), ld, Nt, m.NBw, nband, false, true, &skipped, &spans);
     f.Residues = residues(m, m.A.data(), ld, Nt, skipped);
-    factor_stretches(m);
+    f.Lfirst = std::move(spans.Lfirst);
+    f.Ulast = std::move(spans.Ulast);
     if (f.sparse == 1) band_lu_extract(m.A.data(), ld, Nt, m.NBw, nband, f.LU);
     if (f.compact == 1) {
         band_pack(m.A.data(), ld, Nt, m.NBw, nband, f.Lfirst.data(), f.Ulast.data(), f.Packed);

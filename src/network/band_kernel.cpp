@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <stdexcept>
+#include <utility>
 
 namespace vorn {
 
@@ -222,6 +223,7 @@ VORN_INLINE bool row_needs_exact_ranges(const double* r, int nband) {
 
 struct RowInfo {
     std::vector<int> len, first;  // per row, 0-based index i-1
+    std::vector<int> lfirst;      // band column of the first nonzero left of the diagonal (W: none)
 };
 
 // Eliminates row i with its pivots (rows above it, finished).
@@ -283,19 +285,31 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void elimina
         while (first < len && r[first] == 0.0) ++first;
         info.len[std::size_t(i - 1)] = len;
         info.first[std::size_t(i - 1)] = first;
+        const double* ri = r - W;
+        int c = std::max(1, W - i + 1);
+        while (c < W && ri[c - 1] == 0.0) ++c;
+        info.lfirst[std::size_t(i - 1)] = c;
     }
 }
 
 }  // namespace
 
 void band_eliminate(double* a, std::size_t ld, int Nt, int W, int nband, bool rhs, bool keep,
-                    std::vector<BandSkip>* skipped) {
+                    std::vector<BandSkip>* skipped, BandSpans* spans) {
     if (Nt < 1) return;
     RowInfo info;
     info.len.resize(std::size_t(Nt));
     info.first.resize(std::size_t(Nt));
+    info.lfirst.resize(std::size_t(Nt));
     const std::size_t before = skipped ? skipped->size() : 0;
     eliminate_rows(a, ld, Nt, W, nband, rhs, keep, skipped, info);
+    if (spans) {
+        spans->Lfirst = std::move(info.lfirst);
+        spans->Ulast.resize(std::size_t(Nt));
+        for (int i = 1; i <= Nt; ++i)  // not beyond the last variable
+            spans->Ulast[std::size_t(i - 1)] =
+                std::min(W + info.len[std::size_t(i - 1)], std::max(W, Nt - i + W));
+    }
     // Reported in the order of the pivot-by-pivot loop: by pivot, then row.
     if (skipped)
         std::sort(skipped->begin() + std::ptrdiff_t(before), skipped->end(),

@@ -24,6 +24,13 @@ struct BandSkip {
     double value;
 };
 
+// Per row i (at i-1) after the elimination: the band column of its first
+// nonzero left of the diagonal (W when none) and of its last nonzero right
+// of it (W when none), the stretches that substitutions read.
+struct BandSpans {
+    std::vector<int> Lfirst, Ulast;
+};
+
 // keep: the multiplier of each eliminated entry is left in its place and a
 // skipped entry is set to zero (an LU factorisation with unit lower
 // diagonal); otherwise eliminated entries are set to zero and skipped ones
@@ -31,8 +38,9 @@ struct BandSkip {
 // entry in the order the elimination meets them.  The results are those of
 // band_eliminate_plain bit for bit (every element sees the same operations
 // in the same order); the work is ordered for speed (band_kernel.cpp).
+// spans, when given, receives each row's stretches.
 void band_eliminate(double* a, std::size_t ld, int Nt, int W, int nband, bool rhs, bool keep,
-                    std::vector<BandSkip>* skipped = nullptr);
+                    std::vector<BandSkip>* skipped = nullptr, BandSpans* spans = nullptr);
 
 // The same elimination written as plainly as possible: the reference the
 // faster kernel is compared to (bit for bit) and measured against.

@@ -1,7 +1,11 @@
 // Packing of the banded factors in place and the substitutions with them.
 #include "network/band_pack.hpp"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 #ifdef __linux__
@@ -14,6 +18,8 @@
 #include "support/simd_dot.hpp"
 
 namespace vorn {
+
+void PackedLU::Free::operator()(double* p) const { std::free(p); }
 
 void PackedLU::clear() {
     Nt = W = 0;
@@ -43,6 +49,23 @@ void stretches(const double* row, int lo, int hi, F f) {
     }
 }
 
+// Storage for n values, not yet touched: its pages are taken as they are
+// written.  Large blocks are aligned to 2 MB and offered huge pages, so
+// that taking them costs a few faults instead of one per 4 kB.
+std::unique_ptr<double[], PackedLU::Free> fresh_values(std::size_t n) {
+    constexpr std::size_t kHuge = std::size_t(2) << 20;
+    std::size_t bytes = std::max<std::size_t>(n, 1) * sizeof(double);
+    const bool huge = bytes >= 4 * kHuge;
+    const std::size_t align = huge ? kHuge : alignof(std::max_align_t);
+    bytes = (bytes + align - 1) / align * align;
+    auto* p = static_cast<double*>(std::aligned_alloc(align, bytes));
+    if (!p) throw std::bad_alloc();
+#ifdef __linux__
+    if (huge) madvise(p, bytes, MADV_HUGEPAGE);
+#endif
+    return std::unique_ptr<double[], PackedLU::Free>(p);
+}
+
 // Rows packed between two hand-backs of the pages behind them, and the
 // stretch kept in front of the packed multipliers (they will grow into it).
 constexpr int kReleaseRows = 256;
@@ -66,21 +89,14 @@ void band_pack(double* a, std::size_t ld, int Nt, int W, int nband, const int* L
     p.Nt = Nt;
     p.W = W;
     const auto N = std::size_t(Nt);
-    // The diagonal and right of it: sizes first, so that Uval is made at
-    // its size (and its pages are taken only as they are written).
-    p.Ustart.assign(N + 1, 0);
-    for (int i = Nt; i >= 1; --i) {
-        const double* row = a + std::size_t(i - 1) * ld;
-        std::size_t n = 1;
-        stretches(row, W + 1, Ulast[i - 1], [&](int c, int e) { n += std::size_t(e - c + 1); });
-        const std::size_t q = N - std::size_t(i);
-        p.Ustart[q + 1] = p.Ustart[q] + n;
-    }
-    p.Uval = std::make_unique_for_overwrite<double[]>(p.Ustart[N]);
+    std::size_t span = 0;  // the diagonal and right of it, zeros included
+    for (std::size_t I = 0; I < N; ++I) span += std::size_t(Ulast[I] - W + 1);
+    p.Uval = fresh_values(span);
     p.Lstart.resize(N + 1);
     p.LRstart.resize(N + 1);
+    p.Ustart.resize(N + 1);
     p.URstart.resize(N + 1);
-    std::size_t w = 0;
+    std::size_t w = 0, u = 0;
     for (int i = 1; i <= Nt; ++i) {
         const auto I = std::size_t(i - 1);
         const double* row = a + I * ld;
@@ -90,17 +106,18 @@ void band_pack(double* a, std::size_t ld, int Nt, int W, int nband, const int* L
             for (int k = c; k <= e; ++k) a[w++] = row[k - 1];  // never later than row[k-1]
             p.Lruns.push_back({std::uint16_t(c), std::uint16_t(e - c + 1)});
         });
-        double* u = p.Uval.get() + p.Ustart[N - std::size_t(i)];
-        *u++ = row[W - 1];
+        p.Ustart[I] = u;
         p.URstart[I] = std::uint32_t(p.Uruns.size());
+        p.Uval[u++] = row[W - 1];
         stretches(row, W + 1, Ulast[I], [&](int c, int e) {
-            for (int k = c; k <= e; ++k) *u++ = row[k - 1];
+            for (int k = c; k <= e; ++k) p.Uval[u++] = row[k - 1];
             p.Uruns.push_back({std::uint16_t(c), std::uint16_t(e - c + 1)});
         });
         if (i % kReleaseRows == 0) release_pages(a + w + kReleaseMargin, a + std::size_t(i) * ld);
     }
     p.Lstart[N] = w;
     p.LRstart[N] = std::uint32_t(p.Lruns.size());
+    p.Ustart[N] = u;
     p.URstart[N] = std::uint32_t(p.Uruns.size());
     release_pages(a + w, a + N * ld);
 }
@@ -122,11 +139,10 @@ VORN_CLONES void band_packed_solve(
     }
     runs = p.Uruns.data();
     const double* uval = p.Uval.get();
-    const auto N = std::size_t(Nt);
     for (int i = Nt; i >= 1; --i) {
-        const auto I = std::size_t(i - 1), q = N - std::size_t(i);
-        if (q + kRowsAhead < N) prefetch(uval + p.Ustart[q + kRowsAhead], uval + p.Ustart[q + kRowsAhead + 1]);
-        const double* v = uval + p.Ustart[q];
+        const auto I = std::size_t(i - 1);
+        if (i - kRowsAhead >= 1) prefetch(uval + p.Ustart[I - kRowsAhead], uval + p.Ustart[I - kRowsAhead + 1]);
+        const double* v = uval + p.Ustart[I];
         const double diag = *v++;
         double s = 0.0;
         for (std::uint32_t r = p.URstart[I]; r < p.URstart[I + 1]; ++r) {

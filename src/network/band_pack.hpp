@@ -30,15 +30,16 @@ struct PackedLU {
     std::vector<std::size_t> Lstart;
     std::vector<std::uint32_t> LRstart;
     std::vector<Run> Lruns;
-    // The diagonal and the entries right of it, rows stored from the last
-    // to the first so that the backward substitution reads them forwards:
-    // row i at q = Nt - i has Uval[Ustart[q]] (its diagonal) and then its
-    // stretches' values up to Ustart[q+1]-1; its stretches are
-    // Uruns[URstart[i-1] .. URstart[i]-1].
+    // The diagonal and the entries right of it: row i has Uval[Ustart[i-1]]
+    // (its diagonal) and then its stretches' values up to Ustart[i]-1; its
+    // stretches are Uruns[URstart[i-1] .. URstart[i]-1].
     std::vector<std::size_t> Ustart;
     std::vector<std::uint32_t> URstart;
     std::vector<Run> Uruns;
-    std::unique_ptr<double[]> Uval;
+    struct Free {
+        void operator()(double* p) const;
+    };
+    std::unique_ptr<double[], Free> Uval;
     void clear();
     std::size_t lower_values() const { return Lstart.empty() ? 0 : Lstart.back(); }
     std::size_t upper_values() const { return Ustart.empty() ? 0 : Ustart.back(); }
@@ -48,7 +49,8 @@ struct PackedLU {
 // multipliers' stretches (band columns Lfirst[i-1] .. W-1) to the front of
 // a[], row after row (each value moves to a place no later than its own,
 // so the rows not yet packed are intact); the diagonal and the stretches
-// right of it (W+1 .. Ulast[i-1]) to Uval.  The pages of a[] behind the
+// right of it (W+1 .. Ulast[i-1]) to Uval (made at the size of the rows'
+// spans W .. Ulast; only the pages written are taken).  The pages of a[] behind the
 // packed multipliers are handed back to the system as the rows are done,
 // so that the memory held never exceeds the band's.
 void band_pack(double* a, std::size_t ld, int Nt, int W, int nband, const int* Lfirst,
