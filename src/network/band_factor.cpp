@@ -40,10 +40,11 @@ constexpr double kResidue = 1e-15;
 // makes new factors.
 constexpr int kStaleKrylov = 12;
 // Bands of at most this size (NEq x NCa reals) keep a sparse copy of their
-// factors beside the factors in place: the solutions then read only
-// nonzeros, which pays where GMRES iterates often (quenches).
-// Larger bands keep only the factors in place, so that the memory stays
-// close to one band.
+// factors beside the factors in place (explicit scheme): the solutions then
+// read only nonzeros.  Larger bands keep only the factors in place, so that
+// the memory stays close to one band.  The implicit solution's packed
+// factors hand the rest of a larger band back to the system; a smaller one
+// keeps its pages for the next assembly.
 constexpr double kSparseCopyBytes = 128.0 * 1024 * 1024;
 
 bool same(const RArr2& a, const RArr2& b) {
@@ -216,7 +217,8 @@ void band_factorise(Model& m, bool pack) {
     f.Ulast = std::move(spans.Ulast);
     if (f.sparse == 1) band_lu_extract(m.A.data(), ld, Nt, m.NBw, nband, f.LU);
     if (f.compact == 1) {
-        band_pack(m.A.data(), ld, Nt, m.NBw, nband, f.Lfirst.data(), f.Ulast.data(), f.Packed);
+        band_pack(m.A.data(), ld, Nt, m.NBw, nband, f.Lfirst.data(), f.Ulast.data(), f.Packed,
+                  double(m.A.size()) * sizeof(double) > kSparseCopyBytes);
         release(f.Lfirst);
         release(f.Ulast);
     }

@@ -83,7 +83,7 @@ VORN_SIMD_INLINE void prefetch(const double* first, const double* last) {
 }  // namespace
 
 void band_pack(double* a, std::size_t ld, int Nt, int W, int nband, const int* Lfirst,
-               const int* Ulast, PackedLU& p) {
+               const int* Ulast, PackedLU& p, bool release) {
     if (nband > 65535) throw std::length_error("band too wide for the packed factors");
     p.clear();
     p.Nt = Nt;
@@ -113,13 +113,14 @@ void band_pack(double* a, std::size_t ld, int Nt, int W, int nband, const int* L
             for (int k = c; k <= e; ++k) p.Uval[u++] = row[k - 1];
             p.Uruns.push_back({std::uint16_t(c), std::uint16_t(e - c + 1)});
         });
-        if (i % kReleaseRows == 0) release_pages(a + w + kReleaseMargin, a + std::size_t(i) * ld);
+        if (release && i % kReleaseRows == 0)
+            release_pages(a + w + kReleaseMargin, a + std::size_t(i) * ld);
     }
     p.Lstart[N] = w;
     p.LRstart[N] = std::uint32_t(p.Lruns.size());
     p.Ustart[N] = u;
     p.URstart[N] = std::uint32_t(p.Uruns.size());
-    release_pages(a + w, a + N * ld);
+    if (release) release_pages(a + w, a + N * ld);
 }
 
 VORN_CLONES void band_packed_solve(

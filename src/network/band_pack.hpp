@@ -53,8 +53,10 @@ struct PackedLU {
 // spans W .. Ulast; only the pages written are taken).  The pages of a[] behind the
 // packed multipliers are handed back to the system as the rows are done,
 // so that the memory held never exceeds the band's.
+// release = false keeps every page of a[] (small bands, where the memory
+// matters less than taking the pages again at the next assembly).
 void band_pack(double* a, std::size_t ld, int Nt, int W, int nband, const int* Lfirst,
-               const int* Ulast, PackedLU& p);
+               const int* Ulast, PackedLU& p, bool release = true);
 
 // x = U^-1 L^-1 b with the packed factors, the multipliers in a[] (b and x
 // 0-based, Nt long).  The products of each stretch are summed in eight

@@ -112,6 +112,30 @@ void clear_left(Band& b, int i) {
     for (int c = 1; c < b.W; ++c) b.at(i, c) = 0.0;
 }
 
+// The rows' stretches the elimination reports are those a scan of the
+// factors finds: first nonzero left of the diagonal, last nonzero right of
+// it within the variables (W when none), rows without any included.
+TEST(BandKernel, ReportedStretchesAreThoseOfTheFactors) {
+    const int shapes[][3] = {{400, 12, 16}, {250, 3, 2}, {30, 40, 50}, {1, 5, 5}};
+    unsigned seed = 21;
+    for (const auto& s : shapes) {
+        Band b = random_band(s[0], s[1], s[2], seed++);
+        for (int i = 3; i <= b.Nt; i += 5) clear_left(b, i);
+        BandSpans spans;
+        band_eliminate(b.a.data(), b.ld, b.Nt, b.W, b.nband, false, true, nullptr, &spans);
+        ASSERT_EQ(spans.Lfirst.size(), std::size_t(b.Nt));
+        ASSERT_EQ(spans.Ulast.size(), std::size_t(b.Nt));
+        for (int i = 1; i <= b.Nt; ++i) {
+            int lo = std::max(1, b.W - i + 1), hi = std::min(b.nband, b.Nt - i + b.W);
+            while (lo < b.W && b.at(i, lo) == 0.0) ++lo;
+            while (hi > b.W && b.at(i, hi) == 0.0) --hi;
+            EXPECT_EQ(spans.Lfirst[std::size_t(i - 1)], lo) << "row " << i << " of " << b.Nt;
+            EXPECT_EQ(spans.Ulast[std::size_t(i - 1)], hi) << "row " << i << " of " << b.Nt;
+        }
+    }
+}
+
+
 TEST(BandKernel, NegligibleFactorsAreSkippedAlike) {
     Band b = random_band(200, 20, 25, 7);
     // Factors of about 1e-28 (skipped and reported; every other row

@@ -266,11 +266,11 @@ void check_layout(const Band& f, const Packed& k) {
             ADD_FAILURE() << "offsets of row " << i;
         }
     }
-    for (std::size_t q = 0; q < N; ++q) {  // rows from the last to the first
-        const std::vector<double>& row = upper_rows[N - 1 - q];
-        if ((p.Ustart[q] != upper.size() || p.Ustart[q + 1] != upper.size() + row.size()) &&
+    for (std::size_t I = 0; I < N; ++I) {  // rows in order
+        const std::vector<double>& row = upper_rows[I];
+        if ((p.Ustart[I] != upper.size() || p.Ustart[I + 1] != upper.size() + row.size()) &&
             bad_rows++ < 3) {
-            ADD_FAILURE() << "upper offsets at q = " << q;
+            ADD_FAILURE() << "upper offsets of row " << I + 1;
         }
         upper.insert(upper.end(), row.begin(), row.end());
     }
@@ -573,7 +573,7 @@ std::vector<double> documented_order_solution(const Packed& k, const std::vector
     }
     for (int i = Nt; i >= 1; --i) {
         const auto I = std::size_t(i - 1);
-        const double* v = p.Uval.get() + p.Ustart[std::size_t(Nt - i)];
+        const double* v = p.Uval.get() + p.Ustart[I];
         const double diag = *v++;
         double s = 0.0;
         for (auto r = p.URstart[I]; r < p.URstart[I + 1]; ++r) {
