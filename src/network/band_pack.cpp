@@ -103,15 +103,20 @@ void band_pack(double* a, std::size_t ld, int Nt, int W, int nband, const int* L
         p.Lstart[I] = w;
         p.LRstart[I] = std::uint32_t(p.Lruns.size());
         stretches(row, Lfirst[I], W - 1, [&](int c, int e) {
-            for (int k = c; k <= e; ++k) a[w++] = row[k - 1];  // never later than row[k-1]
-            p.Lruns.push_back({std::uint16_t(c), std::uint16_t(e - c + 1)});
+            // a[w] is never later than row[c-1]: memmove copies forwards.
+            const auto n = std::size_t(e - c + 1);
+            std::memmove(a + w, row + (c - 1), n * sizeof(double));
+            w += n;
+            p.Lruns.push_back({std::uint16_t(c), std::uint16_t(n)});
         });
         p.Ustart[I] = u;
         p.URstart[I] = std::uint32_t(p.Uruns.size());
         p.Uval[u++] = row[W - 1];
         stretches(row, W + 1, Ulast[I], [&](int c, int e) {
-            for (int k = c; k <= e; ++k) p.Uval[u++] = row[k - 1];
-            p.Uruns.push_back({std::uint16_t(c), std::uint16_t(e - c + 1)});
+            const auto n = std::size_t(e - c + 1);
+            std::memcpy(p.Uval.get() + u, row + (c - 1), n * sizeof(double));
+            u += n;
+            p.Uruns.push_back({std::uint16_t(c), std::uint16_t(n)});
         });
         if (release && i % kReleaseRows == 0)
             release_pages(a + w + kReleaseMargin, a + std::size_t(i) * ld);
