@@ -16,13 +16,7 @@
 namespace vorn {
 namespace {
 
-// Rows of nband band columns (diagonal at W) plus a right-hand side.
-struct Band {
-    int Nt = 0, W = 0, nband = 0;
-    std::size_t ld = 0;
-    std::vector<double> a;
-    double& at(int row, int col) { return a[std::size_t(row - 1) * ld + std::size_t(col - 1)]; }
-};
+using test::Band;
 
 // A band with the structure of the network system: a strong diagonal, a
 // few short runs of nonzeros left and right of it (gaps between them, so

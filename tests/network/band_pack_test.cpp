@@ -28,19 +28,7 @@
 namespace vorn {
 namespace {
 
-// Rows of ld values: band columns 1..nband (diagonal at W), the columns
-// beyond nband (ld > nband) zero, as where a right-hand side is kept.
-struct Band {
-    int Nt = 0, W = 0, nband = 0;
-    std::size_t ld = 0;
-    std::vector<double> a;
-    double& at(int row, int col) { return a[std::size_t(row - 1) * ld + std::size_t(col - 1)]; }
-    double at(int row, int col) const {
-        return a[std::size_t(row - 1) * ld + std::size_t(col - 1)];
-    }
-    // Band column c of row i is a variable 1..Nt.
-    bool inside(int i, int c) const { return i + c - W >= 1 && i + c - W <= Nt; }
-};
+using test::Band;
 
 Band empty_band(int Nt, int W, int right, std::size_t spare) {
     Band b;

@@ -87,6 +87,21 @@ inline void assemble_finite(Model& m) {
     fill_band_nb(m);
 }
 
+// Raw band rows as the elimination kernel takes them: rows of ld values,
+// band columns 1..nband (diagonal at W), then what the caller keeps beyond
+// (a right-hand side).
+struct Band {
+    int Nt = 0, W = 0, nband = 0;
+    std::size_t ld = 0;
+    std::vector<double> a;
+    double& at(int row, int col) { return a[std::size_t(row - 1) * ld + std::size_t(col - 1)]; }
+    double at(int row, int col) const {
+        return a[std::size_t(row - 1) * ld + std::size_t(col - 1)];
+    }
+    // Band column c of row i is a variable 1..Nt.
+    bool inside(int i, int c) const { return i + c - W >= 1 && i + c - W <= Nt; }
+};
+
 struct Dense {
     int n = 0;
     std::vector<double> a;  // row-major n x n
