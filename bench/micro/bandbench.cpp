@@ -222,13 +222,14 @@ void BM_reuse_solve(benchmark::State& st, std::string key) {
 // a factorisation costs the implicit solution.
 void pack_factor(std::vector<double>& a, vorn::PackedLU& p) {
     vorn::BandSpans spans;
+    spans.runs = true;
     vorn::band_eliminate(a.data(), P.ld, P.Nt, P.W, P.nband, false, true, nullptr, &spans);
-    vorn::band_pack(a.data(), P.ld, P.Nt, P.W, P.nband, spans.Lfirst.data(), spans.Ulast.data(), p);
+    vorn::band_pack(a.data(), P.ld, P.Nt, P.W, spans, p);
 }
 
 double packed_MB(const vorn::PackedLU& p) {
     return double((p.lower_values() + p.upper_values()) * sizeof(double) +
-                  (p.Lruns.size() + p.Uruns.size()) * sizeof(vorn::PackedLU::Run) +
+                  (p.Lruns.size() + p.Uruns.size()) * sizeof(vorn::BandRun) +
                   std::size_t(P.Nt) * 2 * (2 * sizeof(std::size_t) + sizeof(std::uint32_t))) /
            1048576.0;
 }

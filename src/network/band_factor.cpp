@@ -211,13 +211,14 @@ void band_factorise(Model& m, bool pack) {
     std::vector<BandSkip> skipped;
     const std::size_t ld = std::size_t(m.NCa);
     BandSpans spans;
+    spans.runs = f.compact == 1;
     band_eliminate(m.A.data(), ld, Nt, m.NBw, nband, false, true, &skipped, &spans);
     f.Residues = residues(m, m.A.data(), ld, Nt, skipped);
-    f.Lfirst = std::move(spans.Lfirst);
-    f.Ulast = std::move(spans.Ulast);
+    f.Lfirst = spans.Lfirst;
+    f.Ulast = spans.Ulast;
     if (f.sparse == 1) band_lu_extract(m.A.data(), ld, Nt, m.NBw, nband, f.LU);
     if (f.compact == 1) {
-        band_pack(m.A.data(), ld, Nt, m.NBw, nband, f.Lfirst.data(), f.Ulast.data(), f.Packed,
+        band_pack(m.A.data(), ld, Nt, m.NBw, spans, f.Packed,
                   double(m.A.size()) * sizeof(double) > kSparseCopyBytes);
         release(f.Lfirst);
         release(f.Ulast);

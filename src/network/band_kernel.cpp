@@ -223,7 +223,6 @@ VORN_INLINE bool row_needs_exact_ranges(const double* r, int nband) {
 
 struct RowInfo {
     std::vector<int> len, first;  // per row, 0-based index i-1
-    std::vector<int> lfirst;      // band column of the first nonzero left of the diagonal (W: none)
 };
 
 // Eliminates row i with its pivots (rows above it, finished).
@@ -270,25 +269,83 @@ VORN_INLINE void eliminate_row(double* a, std::size_t ld, int W, int nband, bool
     if (ng > 0) apply_group(xi, g, ng, i, reach);
 }
 
+// Appends the stretches of row[lo-1 .. hi-1] (band columns lo..hi) to runs.
+VORN_INLINE void add_stretches(const double* row, int lo, int hi, std::vector<BandRun>& runs) {
+    int c = lo;
+    while (c <= hi) {
+        if (row[c - 1] == 0.0) {
+            ++c;
+            continue;
+        }
+        int e = c;  // last nonzero of the stretch
+        for (int k = c + 1; k <= hi && k - e <= kStretchGap; ++k)
+            if (row[k - 1] != 0.0) e = k;
+        runs.push_back({std::uint16_t(c), std::uint16_t(e - c + 1)});
+        c = e + 1;
+    }
+}
+
+void prepare_spans(BandSpans& s, int Nt) {
+    const auto N = std::size_t(Nt);
+    s.Lfirst.assign(N, 0);
+    s.Ulast.assign(N, 0);
+    s.Lruns.clear();
+    s.Uruns.clear();
+    if (s.runs) {
+        s.LRstart.assign(N + 1, 0);
+        s.URstart.assign(N + 1, 0);
+    }
+}
+
+// Row i (ri its band columns) with its first multiplier in column lfirst
+// and len entries right of the diagonal up to its last nonzero: its spans,
+// not beyond the last variable, and when asked its stretches.
+VORN_INLINE void record_row(const double* ri, int i, int Nt, int W, int lfirst, int len,
+                            BandSpans& s) {
+    const auto I = std::size_t(i - 1);
+    const int ulast = std::min(W + len, std::max(W, Nt - i + W));
+    s.Lfirst[I] = lfirst;
+    s.Ulast[I] = ulast;
+    if (!s.runs) return;
+    s.LRstart[I] = std::uint32_t(s.Lruns.size());
+    add_stretches(ri, lfirst, W - 1, s.Lruns);
+    s.URstart[I] = std::uint32_t(s.Uruns.size());
+    add_stretches(ri, W + 1, ulast, s.Uruns);
+    s.LRstart[I + 1] = std::uint32_t(s.Lruns.size());
+    s.URstart[I + 1] = std::uint32_t(s.Uruns.size());
+}
+
+// Entries right of the diagonal up to the last nonzero, and the column of
+// the first nonzero left of it (W: none), of row i.
+VORN_INLINE int right_length(const double* ri, int W, int nband) {
+    const double* r = ri + W;
+    int len = nband - W;
+    while (len > 0 && r[len - 1] == 0.0) --len;
+    return len;
+}
+VORN_INLINE int first_left(const double* ri, int i, int W) {
+    int c = std::max(1, W - i + 1);
+    while (c < W && ri[c - 1] == 0.0) ++c;
+    return c;
+}
+
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void eliminate_rows(
     double* a, std::size_t ld, int Nt, int W, int nband, bool rhs, bool keep,
-    std::vector<BandSkip>* skipped, RowInfo& info) {
+    std::vector<BandSkip>* skipped, RowInfo& info, BandSpans* spans) {
     for (int i = 1; i <= Nt; ++i) {
         prefetch_row(a, ld, Nt, i + kAhead);
         eliminate_row(a, ld, W, nband, rhs, keep, skipped, info, i);
         // Its last and first nonzero right of the diagonal, for its use as
-        // a pivot row.
-        const double* r = a + std::size_t(i - 1) * ld + W;
-        int len = nband - W;
-        while (len > 0 && r[len - 1] == 0.0) --len;
+        // a pivot row; and while the row is at hand, what its substitutions
+        // will read.
+        const double* ri = a + std::size_t(i - 1) * ld;
+        const double* r = ri + W;
+        const int len = right_length(ri, W, nband);
         int first = 0;
         while (first < len && r[first] == 0.0) ++first;
         info.len[std::size_t(i - 1)] = len;
         info.first[std::size_t(i - 1)] = first;
-        const double* ri = r - W;
-        int c = std::max(1, W - i + 1);
-        while (c < W && ri[c - 1] == 0.0) ++c;
-        info.lfirst[std::size_t(i - 1)] = c;
+        if (spans) record_row(ri, i, Nt, W, first_left(ri, i, W), len, *spans);
     }
 }
 
@@ -300,16 +357,12 @@ void band_eliminate(double* a, std::size_t ld, int Nt, int W, int nband, bool rh
     RowInfo info;
     info.len.resize(std::size_t(Nt));
     info.first.resize(std::size_t(Nt));
-    info.lfirst.resize(std::size_t(Nt));
-    const std::size_t before = skipped ? skipped->size() : 0;
-    eliminate_rows(a, ld, Nt, W, nband, rhs, keep, skipped, info);
     if (spans) {
-        spans->Lfirst = std::move(info.lfirst);
-        spans->Ulast.resize(std::size_t(Nt));
-        for (int i = 1; i <= Nt; ++i)  // not beyond the last variable
-            spans->Ulast[std::size_t(i - 1)] =
-                std::min(W + info.len[std::size_t(i - 1)], std::max(W, Nt - i + W));
+        if (nband > 65535) throw std::length_error("band too wide for its stretches");
+        prepare_spans(*spans, Nt);
     }
+    const std::size_t before = skipped ? skipped->size() : 0;
+    eliminate_rows(a, ld, Nt, W, nband, rhs, keep, skipped, info, spans);
     // Reported in the order of the pivot-by-pivot loop: by pivot, then row.
     if (skipped)
         std::sort(skipped->begin() + std::ptrdiff_t(before), skipped->end(),
@@ -317,6 +370,15 @@ void band_eliminate(double* a, std::size_t ld, int Nt, int W, int nband, bool rh
                       const int px = x.row + x.col - W, py = y.row + y.col - W;
                       return px != py ? px < py : x.row < y.row;
                   });
+}
+
+void band_stretches(const double* a, std::size_t ld, int Nt, int W, int nband, BandSpans& s) {
+    if (nband > 65535) throw std::length_error("band too wide for its stretches");
+    prepare_spans(s, std::max(Nt, 0));
+    for (int i = 1; i <= Nt; ++i) {
+        const double* ri = a + std::size_t(i - 1) * ld;
+        record_row(ri, i, Nt, W, first_left(ri, i, W), right_length(ri, W, nband), s);
+    }
 }
 
 void BandLU::clear() {

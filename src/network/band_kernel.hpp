@@ -24,12 +24,33 @@ struct BandSkip {
     double value;
 };
 
+// A stretch of a row: its first band column and number of entries.
+struct BandRun {
+    std::uint16_t col, len;
+};
+
+// Zeros inside a stretch: a gap of fewer than this many zeros between two
+// nonzeros of a row stays in the stretch (reading a few zeros costs less
+// than starting another stretch).
+constexpr int kStretchGap = 4;
+
 // Per row i (at i-1) after the elimination: the band column of its first
 // nonzero left of the diagonal (W when none) and of its last nonzero right
-// of it (W when none), the stretches that substitutions read.
+// of it (W when none), the spans that substitutions read.  With runs, also
+// the nonzero stretches within them: the multipliers' Lruns[LRstart[i-1] ..
+// LRstart[i]-1] and right of the diagonal Uruns[URstart[i-1] ..
+// URstart[i]-1], in increasing column.
 struct BandSpans {
+    bool runs = false;  // asked for: the stretches too
     std::vector<int> Lfirst, Ulast;
+    std::vector<std::uint32_t> LRstart, URstart;
+    std::vector<BandRun> Lruns, Uruns;
 };
+
+// The spans (and with s.runs the stretches) of factors already made, by a
+// scan of their rows: what band_eliminate reports (at most 65535 band
+// columns).
+void band_stretches(const double* a, std::size_t ld, int Nt, int W, int nband, BandSpans& s);
 
 // keep: the multiplier of each eliminated entry is left in its place and a
 // skipped entry is set to zero (an LU factorisation with unit lower

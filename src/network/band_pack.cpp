@@ -31,24 +31,6 @@ void PackedLU::clear() {
 
 namespace {
 
-// The stretches of row[lo-1 .. hi-1] one by one: f(first column, last
-// column).  A gap of fewer than kPackGap zeros stays inside a stretch.
-template <class F>
-void stretches(const double* row, int lo, int hi, F f) {
-    int c = lo;
-    while (c <= hi) {
-        if (row[c - 1] == 0.0) {
-            ++c;
-            continue;
-        }
-        int e = c;  // last nonzero of the stretch
-        for (int k = c + 1; k <= hi && k - e <= kPackGap; ++k)
-            if (row[k - 1] != 0.0) e = k;
-        f(c, e);
-        c = e + 1;
-    }
-}
-
 // Storage for n values, not yet touched: its pages are taken as they are
 // written.  Large blocks are aligned to 2 MB and offered huge pages, so
 // that taking them costs a few faults instead of one per 4 kB.
@@ -82,49 +64,46 @@ VORN_SIMD_INLINE void prefetch(const double* first, const double* last) {
 
 }  // namespace
 
-void band_pack(double* a, std::size_t ld, int Nt, int W, int nband, const int* Lfirst,
-               const int* Ulast, PackedLU& p, bool release) {
-    if (nband > 65535) throw std::length_error("band too wide for the packed factors");
+void band_pack(double* a, std::size_t ld, int Nt, int W, BandSpans& s, PackedLU& p,
+               bool release) {
+    if (!s.runs || s.LRstart.size() != std::size_t(Nt) + 1)
+        throw std::invalid_argument("band_pack needs the stretches of every row");
     p.clear();
     p.Nt = Nt;
     p.W = W;
     const auto N = std::size_t(Nt);
-    std::size_t span = 0;  // the diagonal and right of it, zeros included
-    for (std::size_t I = 0; I < N; ++I) span += std::size_t(Ulast[I] - W + 1);
-    p.Uval = fresh_values(span);
+    std::size_t upper = N;  // diagonals
+    for (const BandRun& r : s.Uruns) upper += r.len;
+    p.Uval = fresh_values(upper);
     p.Lstart.resize(N + 1);
-    p.LRstart.resize(N + 1);
     p.Ustart.resize(N + 1);
-    p.URstart.resize(N + 1);
     std::size_t w = 0, u = 0;
-    for (int i = 1; i <= Nt; ++i) {
-        const auto I = std::size_t(i - 1);
+    for (std::size_t I = 0; I < N; ++I) {
         const double* row = a + I * ld;
         p.Lstart[I] = w;
-        p.LRstart[I] = std::uint32_t(p.Lruns.size());
-        stretches(row, Lfirst[I], W - 1, [&](int c, int e) {
-            // a[w] is never later than row[c-1]: memmove copies forwards.
-            const auto n = std::size_t(e - c + 1);
-            std::memmove(a + w, row + (c - 1), n * sizeof(double));
+        for (std::uint32_t r = s.LRstart[I]; r < s.LRstart[I + 1]; ++r) {
+            // a[w] is never later than the row's entries: memmove copies
+            // forwards.
+            const std::size_t n = s.Lruns[r].len;
+            std::memmove(a + w, row + (s.Lruns[r].col - 1), n * sizeof(double));
             w += n;
-            p.Lruns.push_back({std::uint16_t(c), std::uint16_t(n)});
-        });
+        }
         p.Ustart[I] = u;
-        p.URstart[I] = std::uint32_t(p.Uruns.size());
         p.Uval[u++] = row[W - 1];
-        stretches(row, W + 1, Ulast[I], [&](int c, int e) {
-            const auto n = std::size_t(e - c + 1);
-            std::memcpy(p.Uval.get() + u, row + (c - 1), n * sizeof(double));
+        for (std::uint32_t r = s.URstart[I]; r < s.URstart[I + 1]; ++r) {
+            const std::size_t n = s.Uruns[r].len;
+            std::memcpy(p.Uval.get() + u, row + (s.Uruns[r].col - 1), n * sizeof(double));
             u += n;
-            p.Uruns.push_back({std::uint16_t(c), std::uint16_t(n)});
-        });
-        if (release && i % kReleaseRows == 0)
-            release_pages(a + w + kReleaseMargin, a + std::size_t(i) * ld);
+        }
+        if (release && (I + 1) % kReleaseRows == 0)
+            release_pages(a + w + kReleaseMargin, a + (I + 1) * ld);
     }
     p.Lstart[N] = w;
-    p.LRstart[N] = std::uint32_t(p.Lruns.size());
     p.Ustart[N] = u;
-    p.URstart[N] = std::uint32_t(p.Uruns.size());
+    p.LRstart = std::move(s.LRstart);
+    p.URstart = std::move(s.URstart);
+    p.Lruns = std::move(s.Lruns);
+    p.Uruns = std::move(s.Uruns);
     if (release) release_pages(a + w, a + N * ld);
 }
 

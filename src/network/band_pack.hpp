@@ -12,17 +12,15 @@
 #include <memory>
 #include <vector>
 
+#include "network/band_kernel.hpp"
+
 namespace vorn {
 
-// Zeros inside a stretch: a gap of fewer than this many zeros between two
-// nonzeros of a row is kept in the stretch (reading a few zeros costs less
-// than starting another stretch).
-constexpr int kPackGap = 4;
+// Zeros inside a stretch (band_kernel.hpp).
+constexpr int kPackGap = kStretchGap;
 
 struct PackedLU {
-    struct Run {
-        std::uint16_t col, len;  // first band column, number of entries
-    };
+    using Run = BandRun;
     int Nt = 0, W = 0;
     // The multipliers of row i (at [i-1]), stretch after stretch: values
     // a[Lstart[i-1] .. Lstart[i]-1] in the band's own storage, stretches
@@ -45,18 +43,17 @@ struct PackedLU {
     std::size_t upper_values() const { return Ustart.empty() ? 0 : Ustart.back(); }
 };
 
-// Packs the factors of an elimination made with keep (band_eliminate): the
-// multipliers' stretches (band columns Lfirst[i-1] .. W-1) to the front of
-// a[], row after row (each value moves to a place no later than its own,
-// so the rows not yet packed are intact); the diagonal and the stretches
-// right of it (W+1 .. Ulast[i-1]) to Uval (made at the size of the rows'
-// spans W .. Ulast; only the pages written are taken).  The pages of a[] behind the
+// Packs the factors of an elimination made with keep (band_eliminate) by
+// their stretches s (the elimination's, or band_stretches'; taken over by
+// p): the multipliers' stretches to the front of a[], row after row (each
+// value moves to a place no later than its own, so the rows not yet packed
+// are intact); the diagonal and the stretches right of it to Uval (only the
+// pages written are taken).  With release, the pages of a[] behind the
 // packed multipliers are handed back to the system as the rows are done,
-// so that the memory held never exceeds the band's.
-// release = false keeps every page of a[] (small bands, where the memory
-// matters less than taking the pages again at the next assembly).
-void band_pack(double* a, std::size_t ld, int Nt, int W, int nband, const int* Lfirst,
-               const int* Ulast, PackedLU& p, bool release = true);
+// so that the memory held never exceeds the band's; without, a[] keeps them
+// (small bands, where taking them again at the next assembly costs more).
+void band_pack(double* a, std::size_t ld, int Nt, int W, BandSpans& s, PackedLU& p,
+               bool release = true);
 
 // x = U^-1 L^-1 b with the packed factors, the multipliers in a[] (b and x
 // 0-based, Nt long).  The products of each stretch are summed in eight

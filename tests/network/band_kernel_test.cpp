@@ -115,10 +115,25 @@ TEST(BandKernel, ReportedStretchesAreThoseOfTheFactors) {
     for (const auto& s : shapes) {
         Band b = random_band(s[0], s[1], s[2], seed++);
         for (int i = 3; i <= b.Nt; i += 5) clear_left(b, i);
-        BandSpans spans;
+        BandSpans spans, scanned;
+        spans.runs = scanned.runs = true;
         band_eliminate(b.a.data(), b.ld, b.Nt, b.W, b.nband, false, true, nullptr, &spans);
         ASSERT_EQ(spans.Lfirst.size(), std::size_t(b.Nt));
         ASSERT_EQ(spans.Ulast.size(), std::size_t(b.Nt));
+        // The stretches recorded as the rows were eliminated are those a scan
+        // of the finished factors finds.
+        band_stretches(b.a.data(), b.ld, b.Nt, b.W, b.nband, scanned);
+        EXPECT_EQ(spans.LRstart, scanned.LRstart);
+        EXPECT_EQ(spans.URstart, scanned.URstart);
+        auto same_runs = [](const std::vector<BandRun>& x, const std::vector<BandRun>& y) {
+            if (x.size() != y.size()) return false;
+            for (std::size_t k = 0; k < x.size(); ++k)
+                if (x[k].col != y[k].col || x[k].len != y[k].len) return false;
+            return true;
+        };
+        EXPECT_TRUE(same_runs(spans.Lruns, scanned.Lruns));
+        EXPECT_TRUE(same_runs(spans.Uruns, scanned.Uruns));
+        EXPECT_FALSE(spans.Uruns.empty());
         for (int i = 1; i <= b.Nt; ++i) {
             int lo = std::max(1, b.W - i + 1), hi = std::min(b.nband, b.Nt - i + b.W);
             while (lo < b.W && b.at(i, lo) == 0.0) ++lo;

@@ -145,8 +145,12 @@ Packed pack(const Band& f) {
     k.band = f;
     k.lim = limits(f);
     band_lu_extract(f.a.data(), f.ld, f.Nt, f.W, f.nband, k.ref);
-    band_pack(k.band.a.data(), f.ld, f.Nt, f.W, f.nband, k.lim.Lfirst.data(),
-              k.lim.Ulast.data(), k.p);
+    BandSpans spans;
+    spans.runs = true;
+    band_stretches(f.a.data(), f.ld, f.Nt, f.W, f.nband, spans);
+    EXPECT_EQ(spans.Lfirst, k.lim.Lfirst);
+    EXPECT_EQ(spans.Ulast, k.lim.Ulast);
+    band_pack(k.band.a.data(), f.ld, f.Nt, f.W, spans, k.p);
     return k;
 }
 
