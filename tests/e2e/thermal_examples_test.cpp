@@ -34,7 +34,9 @@ TEST_P(HeaterExamples, EnergyAccountClosesLineForLine) {
         EXPECT_EQ(energy[i].substr(0, 20), progress[i].substr(0, 5) + progress[i].substr(20, 15));
         const double input = std::stod(energy[i].substr(21, 13));  // E_HP
         const double rel = std::stod(energy[i].substr(energy[i].rfind(',') + 1));
-        if (input > 0) EXPECT_LT(std::fabs(rel), 0.01) << energy[i];
+        if (input > 0) {
+            EXPECT_LT(std::fabs(rel), 0.01) << energy[i];
+        }
     }
     // The heater is on from 0.05 ms.
     EXPECT_GT(std::stod(energy.back().substr(21, 13)), 0.0);

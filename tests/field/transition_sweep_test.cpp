@@ -135,7 +135,9 @@ TEST_F(TransitionSweep, ResistanceRisesThroughTheTransition) {
         const int last = kPoints - 1;
         EXPECT_NEAR(rho(last), rho_mat(last), (0.01 / I) * rho_mat(last) * 1.0001) << opt;
         // model 3: every point above Tcs (4.4 K and up) is resistive
-        if (opt == 3) EXPECT_EQ(m.NrSecRes, kPoints - 14);
+        if (opt == 3) {
+            EXPECT_EQ(m.NrSecRes, kPoints - 14);
+        }
 
         // No jump at Tcs and at Tcb: two points 2 uK apart
         for (double Tx : {Tcs, Tcb}) {

@@ -133,7 +133,9 @@ TEST(BandKernel, ReportedStretchesAreThoseOfTheFactors) {
         };
         EXPECT_TRUE(same_runs(spans.Lruns, scanned.Lruns));
         EXPECT_TRUE(same_runs(spans.Uruns, scanned.Uruns));
-        if (b.Nt > 1) EXPECT_FALSE(spans.Uruns.empty());
+        if (b.Nt > 1) {
+            EXPECT_FALSE(spans.Uruns.empty());
+        }
         for (int i = 1; i <= b.Nt; ++i) {
             int lo = std::max(1, b.W - i + 1), hi = std::min(b.nband, b.Nt - i + b.W);
             while (lo < b.W && b.at(i, lo) == 0.0) ++lo;

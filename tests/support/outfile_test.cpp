@@ -65,7 +65,9 @@ TEST(OutFileRecords, LargeOutputIsCommittedAtRecordEnds) {
         const std::string now = test::read_file(p);
         // Whatever is on disk ends at a record end and has grown only by
         // whole commits.
-        if (!now.empty()) EXPECT_EQ(now.back(), '\n');
+        if (!now.empty()) {
+            EXPECT_EQ(now.back(), '\n');
+        }
         EXPECT_EQ(now.size() % 1000, 0u);
         seen = now.size();
     }

@@ -87,7 +87,9 @@ TEST(TemperaturePass, CableEndsAreHeld) {
         EXPECT_EQ(m.Solved_s(3, s), held3 ? 0 : 1) << s;
         EXPECT_EQ(m.Solved_s(2, s), 1) << s;
         EXPECT_EQ(m.NY_T(2, s), 1) << s;
-        if (held1) EXPECT_EQ(m.Ts(1, s), m.TBath);
+        if (held1) {
+            EXPECT_EQ(m.Ts(1, s), m.TBath);
+        }
     }
     Model one;
     thermal_cable(one, 1, 1);
@@ -162,7 +164,9 @@ TEST(RegimeSearch, BelowLambdaAndTheSwitch) {
         m.P_HP_arr(1, 5) = 0.02;
         ASSERT_GT(thermal_step(m, 1e-4, 1, [](Model&) {}), 0.0);
         EXPECT_EQ(m.Regime(1, 5), regime);
-        if (lim_kap > 1e8) EXPECT_EQ(m.Regime(1, 13), 2);  // far from the heater
+        if (lim_kap > 1e8) {  // far from the heater
+            EXPECT_EQ(m.Regime(1, 13), 2);
+        }
     }
     Model m;
     thermal_cable(m, 1, 3, 2.1);
