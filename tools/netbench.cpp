@@ -39,6 +39,7 @@
 #include "field/field.hpp"
 #include "input/input.hpp"
 #include "network/network.hpp"
+#include "support/stop.hpp"
 
 namespace {
 
@@ -161,7 +162,7 @@ int dump(Model& m, const char* file) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int bench_main(int argc, char** argv) {
     if (argc < 4) {
         std::fprintf(stderr,
                      "usage: vorn_netbench SUB CASE run [explicit | baseline] | spectral DT... | "
@@ -183,4 +184,18 @@ int main(int argc, char** argv) {
     }
     const std::string how = argc > 4 ? argv[4] : "";
     return run_case(m, dialogue, how == "explicit" || how == "baseline", how == "baseline");
+}
+
+// The set-up of a case outside vorn_main (its CPU time, the dump, the
+// spectral radii) stops like the program on a broken case: its message is
+// written, and the status is that of the stop.
+int main(int argc, char** argv) {
+    try {
+        return bench_main(argc, argv);
+    } catch (const vorn::ProgramStop& stop) {
+        return stop.status;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vorn_netbench: %s\n", e.what());
+        return 2;
+    }
 }
