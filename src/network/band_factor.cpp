@@ -18,6 +18,7 @@
 // the kept nonzeros of the operator (AsmMode 2).
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "control/messages.hpp"
@@ -214,14 +215,15 @@ void band_factorise(Model& m, bool pack) {
     spans.runs = f.compact == 1;
     band_eliminate(m.A.data(), ld, Nt, m.NBw, nband, false, true, &skipped, &spans);
     f.Residues = residues(m, m.A.data(), ld, Nt, skipped);
-    f.Lfirst = spans.Lfirst;
-    f.Ulast = spans.Ulast;
     if (f.sparse == 1) band_lu_extract(m.A.data(), ld, Nt, m.NBw, nband, f.LU);
-    if (f.compact == 1) {
+    if (f.compact == 1) {  // the packed factors carry their own stretches
         band_pack(m.A.data(), ld, Nt, m.NBw, spans, f.Packed,
                   double(m.A.size()) * sizeof(double) > kSparseCopyBytes);
         release(f.Lfirst);
         release(f.Ulast);
+    } else {
+        f.Lfirst = std::move(spans.Lfirst);
+        f.Ulast = std::move(spans.Ulast);
     }
     f.Rs = m.Rs;
     f.Ra = m.Ra;

@@ -93,21 +93,24 @@ VORN_CLONES void off_band_product(const Model& m, const Vec& x, Vec& y) {
 
 // The operator: with older factors, the nonzeros of the assembled band
 // columns (in A_LU, since the factors hold the matrix's place); and the
-// right-hand side.  subst counts the substitutions with the factors.
+// right-hand side.
 struct System {
-    Model& m;  // the recycled directions change with each cycle
+    Model& m;  // the recycled directions and the counters change with each cycle
     const std::vector<int>& start;
     const std::vector<int>& var;
     const std::vector<double>& val;
     Vec b;
-    mutable long subst = 0;
 };
 
 // z = P^-1 r, counted.
 void precondition(const System& sys, const Vec& r, Vec& z) {
     precondition(sys.m, r, z);
-    ++sys.subst;
+    ++sys.m.Stats.NrSubst;
 }
+
+// The factorisation the implicit solution works with: packed unless the
+// reference mode keeps the factors as the explicit scheme does.
+void factorise(Model& m) { band_factorise(m, m.PackFactors == 1); }
 
 // The right-hand side of the assembled system.
 Vec rhs_of(const Model& m) {
@@ -355,10 +358,11 @@ int gmres_cycle(const System& sys, const KrylovRecycle* rec, Vec& x, Vec& z, dou
         if (est <= near) {
             y = hessenberg_solution(h, g, k);
             res = arnoldi_residual(v, h0, beta, y, k, z);
-            formed = true;
-            if (!(res > tol)) break;
+            if (!(res > tol)) {
+                formed = true;
+                break;
+            }
         }
-        formed = false;
     }
     if (!formed) {
         y = hessenberg_solution(h, g, k);
@@ -440,10 +444,10 @@ int gmres_solve(const System& sys, Vec& x, double& res, double& tol) {
     double tol_gmres = (own_factors(sys) ? kAimOwn : kAimStale) * tol;
     for (;;) {
         for (;;) {
-            res = project_out(recycle_of(sys), x, z);
+            const KrylovRecycle* rec = recycle_of(sys);  // each cycle adds to them
+            res = project_out(rec, x, z);
             if (!(res > tol_gmres) || its >= kMaxKrylov) break;
-            its += gmres_cycle(sys, recycle_of(sys), x, z, norm2(z), tol_gmres,
-                               kMaxKrylov - its, res);
+            its += gmres_cycle(sys, rec, x, z, norm2(z), tol_gmres, kMaxKrylov - its, res);
         }
         // Closing step with the banded part alone: x += P^-1 (b - A x) leaves
         // the residual -N P^-1 (b - A x), which is zero in every row without
@@ -467,7 +471,7 @@ void solve_array_implicit(Model& m) {
     const int Nt = m.NEq;
     if (!m.A.allocated() || m.A.hi1() != Nt || m.A.hi2() != m.NCa || Nt != m.NEqB * m.NB)
         throw FatalError("internal error: system matrix does not match NEq x NCa");
-    if (m.AsmMode == 0) band_factorise(m, m.PackFactors == 1);
+    if (m.AsmMode == 0) factorise(m);
     Vec b = rhs_of(m);
     if (m.AsmSameBand == 1 && same_as_last(m, b)) {
         // The same matrix and right-hand side as the last solution (an
@@ -488,20 +492,15 @@ void solve_array_implicit(Model& m) {
             // The older factors did not get there: the band again, its own
             // factors, and the solution again from the same start.
             m.Stats.NrKrylov += its;
-            m.Stats.NrSubst += sys.subst;
             assemble_full_band(m);
-            band_factorise(m, m.PackFactors == 1);
+            factorise(m);
             x = initial_guess(m);
-            const System fresh = system_of(m, rhs_of(m));
-            its = gmres_solve(fresh, x, res, tol);
-            m.Stats.NrSubst += fresh.subst;
-            sys.subst = 0;
+            its = gmres_solve(system_of(m, rhs_of(m)), x, res, tol);
         }
     }
     m.Stats.NrSolve = m.Stats.NrSolve + 1;
     m.Stats.NrKrylov += its;
     m.Stats.NrKrylovLast = its;
-    m.Stats.NrSubst += sys.subst;
     m.Stats.ResNet = res;
     m.Stats.TolNet = tol;
     if (!(res <= tol)) report_unconverged(m, res, tol, its);
@@ -513,7 +512,7 @@ void solve_array_implicit(Model& m) {
 }
 
 double explicit_spectral_radius(Model& m, int iterations) {
-    if (m.AsmMode == 0) band_factorise(m, m.PackFactors == 1);
+    if (m.AsmMode == 0) factorise(m);
     const std::size_t n = std::size_t(m.NEq);
     std::mt19937_64 gen(12345u);
     std::uniform_real_distribution<double> uni(-1.0, 1.0);
