@@ -134,6 +134,7 @@ void initialize_1(Model& m) {
     m.DbgMsg = 0;
     m.root_dir = m.opts.root_dir.empty() ? std::string(VORN_ROOT_DIR) : m.opts.root_dir;
     m.MutExplicit = m.opts.explicit_mutual ? 1 : 0;
+    m.CoupledStep = m.opts.section_by_section ? 0 : 1;
     m.MemLimitMB = m.opts.mem_limit_mb;
     if (m.root_dir.back() != '/') m.root_dir += '/';
 

@@ -47,6 +47,10 @@ void declare_options(CLI::App& app, RunOptions& o) {
     app.add_flag("--explicit-mutual", o.explicit_mutual,
                  "take the inductive coupling to other bands from the previous iteration "
                  "(the older scheme; fails at short time steps)");
+    app.add_flag("--section-by-section", o.section_by_section,
+                 "solve a step's temperatures section by section and its resistances by the "
+                 "fixed relaxation of each level (the older scheme; a quench then needs much "
+                 "shorter time steps)");
     app.add_option("--mem-limit", o.mem_limit_mb,
                    "memory the case may use, in MB (default: what the system has available)")
         ->type_name("MB")

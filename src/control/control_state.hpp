@@ -27,6 +27,7 @@ struct RunOptions {
     bool create = false;   // --create: make the missing output/ and RunNN/ directories
     bool fresh = false;    // --fresh: remove the results of earlier runs from RunNN/
     bool explicit_mutual = false;  // --explicit-mutual: other bands' coupling from the last iterate
+    bool section_by_section = false;  // --section-by-section: the older temperature and Rs iterations
     int mem_limit_mb = 0;          // --mem-limit MB: memory the case may use; 0: MemAvailable
     // `vorn set|get CASE_DIR ...`: case editing by name instead of a run.
     std::string edit;                    // "set", "get" or empty
@@ -109,6 +110,10 @@ struct ControlState {
     int CntR = 0, NrItRs = 0, NrItTs = 0;
     int NrCsCh = 0, NrRsCh = 0, NrTsCh = 0, NrTHsCh = 0, NrIndCh = 0, NrSecRes = 0;
     int ConvYN = 0, IndUnch = 0, TsConv = 0, StepAdd = 0;
+    // 1: the temperatures of a step solved together and the resistances
+    // relaxed by the gain each section shows (default); 0: section by
+    // section and by the fixed relaxation of the level (--section-by-section).
+    int CoupledStep = 1;
     int RunDone = 0, VoltStopFlag = 0, EndOfRun = 0, FinalStep = 0;
     double Ts_max = 0, Tmax_prev = 0;
     double E_HP_min = 0, E_HP_max = 0, TC_min = 0, TC_max = 0;

@@ -48,7 +48,10 @@ void temperature_loop(Model& m, bool inner) {
     if (m.NrItT_M <= 0 || m.StepAdd != 0) return;
     do {
         m.NrItTs = m.NrItTs + 1;
-        temp_calculation(m);
+        if (m.CoupledStep == 1)
+            temp_calculation_coupled(m);
+        else
+            temp_calculation(m);
     } while (m.TsConv != 1 && m.NrItTs < m.NrItT_M && m.StepAdd != 1);
 }
 
@@ -132,6 +135,8 @@ bool attempt_loop(Model& m) {
             if (m.StepAdd == 0) {
                 m.StepAdd = 1;
                 m.CntR = 1;
+                m.log_unit.line(
+                    "No convergence within CntR_M relaxation levels: time step added");
             }
             return false;
         }

@@ -36,6 +36,10 @@ struct FieldState {
 
     // critical current and resistance
     RArr2 ICs, Tcb, Tcs, R_mat, Rs, Rs_prev;
+    // Gain-following relaxation of the resistance iteration: ln of the
+    // resistance that went into the last iteration and of the value its
+    // transition law gave back (ln Ohm).
+    RArr2 RsIn_log, RsOut_log;
     double Tc0 = 0, Bc20 = 0;  // K, T
     RArr1 RsSp;                // 1..NrRhoSp, Ohm
 };

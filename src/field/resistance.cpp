@@ -73,15 +73,55 @@ void transition_resistances(Model& m) {
     for (int i = 1; i <= m.NrRhoSp; ++i) m.Rs(m.NBRhoSp(i), m.NSRhoSp(i)) += m.RsSp(i);
 }
 
+// Relaxation factor of section (b, s) that follows the gain of its own
+// iteration.  The iteration maps the resistance x that goes in (ln Rs) to
+// the value y its transition law gives back, through the network, the heat
+// and the temperatures.  Its gain g = dy/dx, measured from the last two
+// iterations, is about -n (the n-value) times the share of the current that
+// leaves a resistive section: a fixed factor c converges only while
+// |1 - c (1 - g)| < 1.  The factor 1/(1 - g) is the secant step to the
+// fixed point of the section: 1 where the law's value does not move with
+// the input, 1/(1 + n a) for the power law.  It is bounded to [c/64, 1],
+// c the factor of the relaxation level, which is taken where the gain is
+// not measured (first iteration, no change); a gain of 1 or more (a
+// section running away) takes the full step.
+double gain_factor(Model& m, int b, int s, double in, double out, double c) {
+    if (!(in > 0 && out > 0)) return c;
+    const double x = std::log(in), y = std::log(out);
+    double f = c;
+    if (m.NrItRs >= 2) {
+        const double dx = x - m.RsIn_log(b, s);
+        if (std::fabs(dx) > 1e-12) {
+            const double g = (y - m.RsOut_log(b, s)) / dx;
+            f = g < 1 ? std::clamp(1 / (1 - g), c / 64, 1.0) : 1.0;
+        }
+    }
+    m.RsIn_log(b, s) = x;
+    m.RsOut_log(b, s) = y;
+    return f;
+}
+
 // Under-relaxation towards the reference and a bounded change per
 // iteration, a factor FRsLim either way; sections of all-copper strands are
-// left as they are.
+// left as they are.  The coupled step relaxes in ln Rs by the gain of each
+// section, the older scheme linearly by the factor of the level.
 void relax_and_limit(Model& m, const RArr2& old) {
     const double c = m.ConvFR(m.CntR);
+    const bool gain = m.CoupledStep == 1;
+    if (gain && !m.RsIn_log.allocated()) {
+        m.RsIn_log.allocate(1, m.NB, 2, m.NS_2m1, 0.0);
+        m.RsOut_log.allocate(1, m.NB, 2, m.NS_2m1, 0.0);
+    }
     for (int b = 1; b <= m.NB; ++b)
         for (int s = 2; s <= m.NS_2m1; ++s) {
             if (m.AnyNormS == 1 && m.Norms(b, s) != 0) continue;
-            double rs = c * m.Rs(b, s) + (1 - c) * old(b, s);
+            double rs = 0;
+            if (gain && old(b, s) > 0 && m.Rs(b, s) > 0) {
+                const double f = gain_factor(m, b, s, old(b, s), m.Rs(b, s), c);
+                rs = old(b, s) * std::pow(m.Rs(b, s) / old(b, s), f);
+            } else {
+                rs = c * m.Rs(b, s) + (1 - c) * old(b, s);
+            }
             rs = std::min(rs, old(b, s) * m.FRsLim);
             rs = std::max(rs, old(b, s) / m.FRsLim);
             m.Rs(b, s) = rs;

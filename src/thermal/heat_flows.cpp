@@ -73,6 +73,20 @@ double SectionFlows::conductivity(const Link& l, double T) const {
     return k;
 }
 
+double SectionFlows::along_K(const Link& l, double T) const {
+    if (l.nb == 0) return 0.0;
+    return l.Cs_mat * F_ * conductivity(l, T) / l.length;
+}
+
+double SectionFlows::contact_K(const Link& l, double T) const {
+    if (l.nb == 0) return 0.0;
+    const double hc = l.hc_factor * power((T + l.Tn) / 2, m_.P_cont);
+    const double hk = F_ * conductivity(l, T) / l.length;
+    return 0.5 * l.area * series(hc, hk);
+}
+
+// The flows keep their own order of operations (the results of earlier
+// versions to the bit).
 double SectionFlows::along(const Link& l, double T) const {
     if (l.nb == 0) return 0.0;
     const double k = conductivity(l, T);
@@ -84,6 +98,12 @@ double SectionFlows::contact(const Link& l, double T) const {
     const double hc = l.hc_factor * power((T + l.Tn) / 2, m_.P_cont);
     const double hk = F_ * conductivity(l, T) / l.length;
     return (l.Tn - T) * 0.5 * l.area * series(hc, hk);
+}
+
+void SectionFlows::conductances(double T, double K[5]) const {
+    K[0] = along_K(links_[0], T);
+    K[1] = along_K(links_[1], T);
+    for (int i = 2; i < 5; ++i) K[i] = contact_K(links_[i], T);
 }
 
 CableFlows SectionFlows::at(double T) const {

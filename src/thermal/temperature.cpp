@@ -8,6 +8,7 @@
 
 #include "control/control.hpp"
 #include "thermal/materials.hpp"
+#include "thermal/temperature_pass.hpp"
 #include "thermal/thermal.hpp"
 
 namespace vorn {
@@ -36,17 +37,28 @@ struct Bracket {
     bool inside(double x, double tol) const { return x > lo0 + tol && x < hi0 - tol; }
 };
 
-// Power balance of a section: the heat that comes in (Pin >= 0) and goes
-// out (Pout <= 0) must match, relatively or absolutely.
+// Heat capacity (J/K) booked for a step of dT (K) whose balance gave dE
+// against the heat Q (J).  Where the bracket has collapsed onto a jump of the
+// balance (the superconductor's heat capacity switches to its normal-state
+// value at the current-sharing temperature; conductivity and resistivity are
+// tabulated in 0.1 K steps), no temperature meets the energy test, however
+// short the step: the section then stays at the jump and takes up Q with a
+// capacity between the two sides, Q/dT, as a latent heat would, so that the
+// energy of the step is kept exactly.
+double step_capacity(const Bracket& br, double C, double dE, double Q, double dT) {
+    if (!br.collapsed() || std::fabs(dE - Q) < C * 1e-12 || dT == 0) return C;
+    const double C_eff = Q / dT;
+    return C_eff > 0 ? C_eff : C;
+}
+
+}  // namespace
+
 bool balanced(const Model& m, double Pin, double Pout) {
     const double net = Pin - Pout;
     if (net < m.HFAccAbs || net <= 0) return true;
     return std::fabs((Pin + Pout) / net) < m.HFAccRel;
 }
 
-// Helium of section (b, s) over the step, the strand at property
-// temperature Tp (K).  Sets THs, HF_He and Cap_He; true when converged
-// inside its bracket.
 bool helium_solution(Model& m, int b, int s, double Tp, double TH0, double tol) {
     if (m.Opt_Temp == 2) {  // an infinite amount of helium at the bath temperature
         m.THs(b, s) = m.TBath;
@@ -74,13 +86,16 @@ bool helium_solution(Model& m, int b, int s, double Tp, double TH0, double tol) 
             Pin += pos(t);
             Pout += neg(t);
         }
-        conv = br.high - br.low < tol && std::fabs(dE - Q) < C_He * tol &&
+        const double C_eff = step_capacity(br, C_He, dE, Q, THm - TH0);
+        conv = br.high - br.low < tol && std::fabs(C_eff * (THm - TH0) - Q) < C_eff * tol &&
                (balanced(m, Pin, Pout) || br.collapsed());
-        m.Cap_He(b, s) = C_He;
+        m.Cap_He(b, s) = C_eff;
     }
     m.THs(b, s) = br.mid();
     return conv && br.inside(m.THs(b, s), tol);
 }
+
+namespace {
 
 // Strand bisection of section (b, s); with_helium adds the helium solution
 // inside every pass and its heat flow to the balance.
@@ -112,7 +127,8 @@ bool strand_solution(Model& m, int b, int s, double& C, double tol, double T0, d
             br.low = Tm;
         else
             br.high = Tm;
-        strand_conv = br.high - br.low < tol && std::fabs(dE - Q) < C * tol &&
+        C = step_capacity(br, C, dE, Q, Tm - T0);
+        strand_conv = br.high - br.low < tol && std::fabs(C * (Tm - T0) - Q) < C * tol &&
                       (balanced(m, Pin, Pout) || br.collapsed());
         strand_met = strand_met || strand_conv;
         if (strand_met && he_conv) break;
@@ -122,8 +138,8 @@ bool strand_solution(Model& m, int b, int s, double& C, double tol, double T0, d
     return strand_met && br.inside(m.Ts(b, s), tol) && he_conv;
 }
 
-// Validity of an accepted helium regime at the section's helium temperature
-// and heat flux.
+}  // namespace
+
 bool regime_valid(const Model& m, int b, int s) {
     const double THe = m.THs(b, s);
     const double q = std::fabs(m.HF_He(b, s)) / m.A_He(s);
@@ -138,7 +154,6 @@ bool regime_valid(const Model& m, int b, int s) {
     }
 }
 
-// Solves one section by the case's cooling model; false when it cannot.
 bool solve_section(Model& m, int b, int s, double tol) {
     double C = 0;
     const double T0 = m.Ts_prev(b, s), TH0 = m.THs_prev(b, s);
@@ -164,8 +179,6 @@ bool solve_section(Model& m, int b, int s, double tol) {
     return false;
 }
 
-// Cable ends: the sections whose strand continues beyond the first or the
-// last band are held at their start state.
 bool at_cable_end(const Model& m, int b, int s) {
     if (m.NB == 1) return false;
     if (b == 1 && ((s > 2 && s <= m.NS + 1) || s == m.NS_2m2)) return true;
@@ -173,8 +186,6 @@ bool at_cable_end(const Model& m, int b, int s) {
     return false;
 }
 
-// A quiet section: too little power and heat flow around it to change its
-// temperature by tol, and it and its neighbours still at the bath.
 bool quiet(const Model& m, int b, int s, double E_q, double tol) {
     const double warm = m.TBath + tol;
     if (m.Ts_prev(b, s) >= warm || m.THs_prev(b, s) >= warm) return false;
@@ -197,8 +208,6 @@ bool quiet(const Model& m, int b, int s, double E_q, double tol) {
     return heat * m.dt < E_q;
 }
 
-// Powers and start values of the pass; the pass-start temperatures go to
-// Ts0 and THs0.
 void pass_start(Model& m, RArr2& Ts0, RArr2& THs0) {
     const double F = m.F_ISCL;
     if (m.NrItRs == 0 && m.NrItTs == 1) {  // first pass of the step's first iteration
@@ -221,8 +230,6 @@ void pass_start(Model& m, RArr2& Ts0, RArr2& THs0) {
     Ts0 = m.Ts;
     THs0 = m.THs;
 }
-
-}  // namespace
 
 bool ts_iteration(Model& m, int b, int s, double& C, double tol, double T0, const RArr2& Tmid) {
     return strand_solution(m, b, s, C, tol, T0, 0.0, Tmid, false);

@@ -29,6 +29,10 @@ class SectionFlows {
 public:
     SectionFlows(const Model& m, int b, int s, const RArr2& Tmid);
     CableFlows at(double T) const;
+    // Conductances (W/K) of the five links at T, in the order strand left,
+    // strand right, adjacent left, adjacent right, crossing: the flow of a
+    // link is K (Tn - T); 0 beyond a cable end.
+    void conductances(double T, double K[5]) const;
 
 private:
     // One neighbour; nb = 0 when it lies beyond a cable end.
@@ -42,6 +46,8 @@ private:
     double conductivity(const Link& l, double T) const;
     double along(const Link& l, double T) const;
     double contact(const Link& l, double T) const;
+    double along_K(const Link& l, double T) const;
+    double contact_K(const Link& l, double T) const;
 
     const Model& m_;
     double F_ = 0;  // F_HF_str
@@ -66,6 +72,10 @@ bool ts_ths_iteration(Model& m, int b, int s, double& C, double tol, double T0, 
 // One pass over all sections (sets Ts, THs, Regime, NrTsCh, NrTHsCh, TsConv,
 // StepAdd).
 void temp_calculation(Model& m);
+// One pass of the coupled solution: a Newton iteration on the balances of
+// all sections at once, accepted by the tests of the bisection.  Sets what
+// temp_calculation sets.
+void temp_calculation_coupled(Model& m);
 
 // --- energy account --------------------------------------------------------
 // Adds a converged step to the account (resets it at NTS = 0).

@@ -50,6 +50,8 @@ TEST(CommandLineParse, CaseAndOptionsInAnyOrder) {
     EXPECT_TRUE(p.o.fresh);
     EXPECT_EQ(parse({"--root=rel/dir"}).o.root_dir, "rel/dir");
     EXPECT_TRUE(parse({"--explicit-mutual", "Demo", "001"}).o.explicit_mutual);
+    EXPECT_TRUE(parse({"--section-by-section", "Demo", "001"}).o.section_by_section);
+    EXPECT_FALSE(parse({"Demo", "001"}).o.section_by_section);
     EXPECT_EQ(parse({"--mem-limit", "512", "Demo", "001"}).o.mem_limit_mb, 512);
     EXPECT_EQ(parse({"--mem-limit", "0", "Demo", "001"}).status, 2);
     EXPECT_EQ(parse({"--mem-limit", "-5", "Demo", "001"}).status, 2);

@@ -87,10 +87,14 @@ void accurate(Model& m) {
 
 // Adiabatic, no current: the heater energy ends up in the strands (the part
 // that reaches the held cable ends is booked as given away).
-TEST(EnergyConservation, AdiabaticHeater) {
+// Both temperature solutions: section by section (0) and coupled (1).
+class EnergyConservation : public ::testing::TestWithParam<int> {};
+
+TEST_P(EnergyConservation, AdiabaticHeater) {
     Model m;
     thermal_cable(m, 6, 1);
     accurate(m);
+    m.CoupledStep = GetParam();
     m.P_HP_arr(3, 5) = 0.02;
     ASSERT_TRUE(run_until(m, 2e-3, 1e-4, [](Model&) {}));
     m.P_HP_arr.fill(0);
@@ -106,10 +110,11 @@ TEST(EnergyConservation, AdiabaticHeater) {
 
 // With a current: the Joule heat of the warm sections (here a resistance
 // that grows with the temperature) is added.
-TEST(EnergyConservation, AdiabaticWithJouleHeat) {
+TEST_P(EnergyConservation, AdiabaticWithJouleHeat) {
     Model m;
     thermal_cable(m, 4, 1);
     accurate(m);
+    m.CoupledStep = GetParam();
     m.P_HP_arr(2, 5) = 0.02;
     auto joule = [](Model& c) {
         for (int b = 1; b <= c.NB; ++b)
@@ -125,11 +130,12 @@ TEST(EnergyConservation, AdiabaticWithJouleHeat) {
 // Helium in the voids: what the strands give to the helium is what the
 // helium stores, and the whole account closes; with part of the contact
 // loss going straight to the helium as well.
-TEST(EnergyConservation, HeliumInTheVoids) {
+TEST_P(EnergyConservation, HeliumInTheVoids) {
     for (double F : {1.0, 0.4}) {
         Model m;
         thermal_cable(m, 4, 3);
         accurate(m);
+        m.CoupledStep = GetParam();
         m.A_He.fill(3e-6);  // m^2: a well-cooled strand
         m.aNC = 1000, m.aNB = 1.0e4, m.aFB_I = 300, m.HF_Lim_NC = 1e3, m.HF_Lim_NB = 3e4;
         m.F_ISCL = F;
@@ -144,6 +150,8 @@ TEST(EnergyConservation, HeliumInTheVoids) {
         EXPECT_LT(std::fabs(energy_residual(m)), kResidual * input(m)) << F;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Method, EnergyConservation, ::testing::Values(0, 1));
 
 }  // namespace
 }  // namespace vorn::test

@@ -46,7 +46,10 @@ inline double thermal_step(Model& m, double dt, int iterations,
         m.NrItTs = 0;
         do {
             m.NrItTs += 1;
-            temp_calculation(m);
+            if (m.CoupledStep == 1)
+                temp_calculation_coupled(m);
+            else
+                temp_calculation(m);
         } while (m.TsConv != 1 && m.NrItTs < m.NrItT_M && m.StepAdd == 0);
     };
     const double start = m.Time;
