@@ -40,6 +40,7 @@ struct FieldState {
     // resistance that went into the last iteration and of the value its
     // transition law gave back (ln Ohm).
     RArr2 RsIn_log, RsOut_log;
+    int RsGainNTS = -2, RsGainIt = -1, RsGainCntR = -1;  // the iteration they belong to
     double Tc0 = 0, Bc20 = 0;  // K, T
     RArr1 RsSp;                // 1..NrRhoSp, Ohm
 };

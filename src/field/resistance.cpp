@@ -82,14 +82,14 @@ void transition_resistances(Model& m) {
 // |1 - c (1 - g)| < 1.  The factor 1/(1 - g) is the secant step to the
 // fixed point of the section: 1 where the law's value does not move with
 // the input, 1/(1 + n a) for the power law.  It is bounded to [c/64, 1],
-// c the factor of the relaxation level, which is taken where the gain is
-// not measured (first iteration, no change); a gain of 1 or more (a
-// section running away) takes the full step.
-double gain_factor(Model& m, int b, int s, double in, double out, double c) {
-    if (!(in > 0 && out > 0)) return c;
+// c the factor of the relaxation level; a gain of 1 or more (a section
+// running away) takes the full step.  Where the gain is not measured (the
+// first iteration of a level, or no change) the level's factor relaxes
+// linearly, as in the older scheme.
+double gain_factor(Model& m, int b, int s, double in, double out, double c, bool measured) {
     const double x = std::log(in), y = std::log(out);
     double f = c;
-    if (m.NrItRs >= 2) {
+    if (measured) {
         const double dx = x - m.RsIn_log(b, s);
         if (std::fabs(dx) > 1e-12) {
             const double g = (y - m.RsOut_log(b, s)) / dx;
@@ -112,15 +112,23 @@ void relax_and_limit(Model& m, const RArr2& old) {
         m.RsIn_log.allocate(1, m.NB, 2, m.NS_2m1, 0.0);
         m.RsOut_log.allocate(1, m.NB, 2, m.NS_2m1, 0.0);
     }
+    // The gain is measured against the previous iteration of the same step
+    // and level.
+    const bool measured = gain && m.NrItRs >= 2 && m.RsGainNTS == m.NTS &&
+                          m.RsGainIt == m.NrItRs - 1 && m.RsGainCntR == m.CntR;
+    m.RsGainNTS = m.NTS;
+    m.RsGainIt = m.NrItRs;
+    m.RsGainCntR = m.CntR;
     for (int b = 1; b <= m.NB; ++b)
         for (int s = 2; s <= m.NS_2m1; ++s) {
             if (m.AnyNormS == 1 && m.Norms(b, s) != 0) continue;
-            double rs = 0;
+            double rs = c * m.Rs(b, s) + (1 - c) * old(b, s);
             if (gain && old(b, s) > 0 && m.Rs(b, s) > 0) {
-                const double f = gain_factor(m, b, s, old(b, s), m.Rs(b, s), c);
-                rs = old(b, s) * std::pow(m.Rs(b, s) / old(b, s), f);
-            } else {
-                rs = c * m.Rs(b, s) + (1 - c) * old(b, s);
+                const double f = gain_factor(m, b, s, old(b, s), m.Rs(b, s), c, measured);
+                if (f == 1)
+                    rs = m.Rs(b, s);
+                else if (measured)
+                    rs = old(b, s) * std::pow(m.Rs(b, s) / old(b, s), f);
             }
             rs = std::min(rs, old(b, s) * m.FRsLim);
             rs = std::max(rs, old(b, s) / m.FRsLim);

@@ -89,6 +89,7 @@ TEST_F(Resistance, MatrixCurrentSharing) {
 }
 
 TEST_F(Resistance, CopperStrandsLongitudinalAndSpecialResistances) {
+    m.CoupledStep = 0;
     m.AnyNormS = 1;
     m.Norms(2, 8) = 1;
     m.Norms(1, 2) = 1;
@@ -148,6 +149,7 @@ TEST_F(Resistance, ReferenceValueByStepAndIteration) {
 }
 
 TEST_F(Resistance, RelaxationLimiterAndChangeCount) {
+    m.CoupledStep = 0;  // the linear relaxation by the level's factor
     m.Cs(1, 3) = 450;   // power law X
     m.Cs(1, 4) = 1000;  // the copper
     const double X = 1e-13 * m.l_div_a(3) * 0.12157665459056928801;
@@ -217,6 +219,37 @@ TEST_F(Resistance, UniformStartKeepsTheCounts) {
     m.NTS = 1;
     rs_calculation(m);
     EXPECT_REL(m.Rs(1, 3), rmat(3));
+}
+
+// The coupled step relaxes ln Rs by the gain of each section: on a section
+// whose law answers its input with a fixed gain g (here the resistance the
+// law gives falls as the input rises, as when a resistive section loses
+// its current to its neighbours), the second iteration lands on the fixed
+// point, where the level's factor alone would crawl or overshoot.
+TEST_F(Resistance, GainRelaxationStepsToTheFixedPointOfASection) {
+    m.CoupledStep = 1;
+    m.RhoIc = 1e-14;
+    m.FRsLim = 1e30;
+    m.CntR = 1;
+    m.NTS = 3;
+    const double l = m.l_div_a(3);
+    // ln y = ln(RhoIc l) + 20 ln(I/Ic): the law's output for the current
+    // I(x) = 600 (x / x0)^(-0.2), gain -4 in ln Rs.
+    const double x0 = 1e-14 * l;
+    auto current = [&](double x) { return 600 * std::pow(x / x0, -0.2); };
+    double x = x0;  // input of the first iteration
+    m.Rs_prev.fill(0.0);
+    m.Rs_prev(1, 3) = x;
+    for (int it = 1; it <= 2; ++it) {
+        m.NrItRs = it;
+        m.Cs(1, 3) = current(x);
+        m.Rs(1, 3) = x;
+        rs_calculation(m);
+        x = m.Rs(1, 3);
+    }
+    // Fixed point: ln x = ln x0 + 20 ln(600/500) - 4 ln(x/x0), i.e.
+    // x = x0 (1.2)^(20/5).
+    EXPECT_NEAR(std::log(x / x0), 4 * std::log(1.2), 1e-9);
 }
 
 }  // namespace
