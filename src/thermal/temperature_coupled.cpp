@@ -136,9 +136,9 @@ void section_row(Model& m, NewtonSystem& sys, int i, double tol) {
     const double T0 = m.Ts_prev(b, s), T = m.Ts(b, s), Tp = (T0 + T) / 2;
     const double C = cp_calculation(m, b, s, Tp);
     // Slope of the heat capacity over +-0.05 K (the copper table is linear
-    // on 0.1 K segments).
-    const double dC = (cp_calculation(m, b, s, Tp + 0.05) - cp_calculation(m, b, s, std::max(Tp - 0.05, 0.1))) /
-                      (Tp + 0.05 - std::max(Tp - 0.05, 0.1));
+    // on 0.1 K segments), not below the table's first point.
+    const double lo = std::max(Tp - 0.05, 0.1), hi = Tp + 0.05;
+    const double dC = (cp_calculation(m, b, s, hi) - cp_calculation(m, b, s, lo)) / (hi - lo);
     const SectionFlows flows(m, b, s, m.Tmid);
     store_cable_flows(m, b, s, flows.at(Tp));
     double K[5];
@@ -223,6 +223,14 @@ bool settle_on_jump(Model& m, int b, int s, double gross) {
     return std::fabs(m.Cap_s(b, s) * dT - Q) <= 0.02 * gross * m.dt;
 }
 
+// The bisection's bracket of section (b, s): no more than TincrM from its
+// start temperature, not below the bath (K).
+void bracket(const Model& m, int b, int s, double tol, double& lo, double& hi) {
+    const double T0 = m.Ts_prev(b, s);
+    lo = std::max(T0 - m.TincrM, m.TBath) - 2 * tol;
+    hi = T0 + m.TincrM + 2 * tol;
+}
+
 // Outcome of one Newton iteration.
 enum class Pass { moved, converged, failed };
 
@@ -264,9 +272,9 @@ Pass newton_pass(Model& m, double tol, int& failed_b, int& failed_s) {
         // bisection (no more than TincrM per step).
         for (int i = 1; i <= sys.n; ++i) {
             const int b = sys.rb(i), s = sys.rs(i);
-            const double T0 = m.Ts_prev(b, s), T = m.Ts(b, s);
-            const double lo = std::max(T0 - m.TincrM, m.TBath) - 2 * tol;
-            const double hi = T0 + m.TincrM + 2 * tol;
+            double lo = 0, hi = 0;
+            bracket(m, b, s, tol, lo, hi);
+            const double T = m.Ts(b, s);
             const bool inside = T > lo + tol && T < hi - tol;
             if (!inside || (sys.met(i) == 0 && !settle_on_jump(m, b, s, sys.gross(i)))) {
                 failed_b = b;
@@ -278,11 +286,8 @@ Pass newton_pass(Model& m, double tol, int& failed_b, int& failed_s) {
     }
     for (int i = 1; i <= sys.n; ++i) {
         const int b = sys.rb(i), s = sys.rs(i);
-        const double T0 = m.Ts_prev(b, s);
-        // The bracket of the bisection: no more than TincrM per step, not
-        // below the bath.
-        const double lo = std::max(T0 - m.TincrM, m.TBath) - 2 * tol;
-        const double hi = T0 + m.TincrM + 2 * tol;
+        double lo = 0, hi = 0;
+        bracket(m, b, s, tol, lo, hi);
         m.Ts(b, s) = std::clamp(m.Ts(b, s) + sys.x(i), lo, hi);
     }
     for (int b = 1; b <= m.NB; ++b)
@@ -294,7 +299,6 @@ Pass newton_pass(Model& m, double tol, int& failed_b, int& failed_s) {
 
 void temp_calculation_coupled(Model& m) {
     if (m.NrItTs == 1) {
-        m.NewtonRun = 0;
         m.NewtonStep.allocate(1, m.NB, 2, m.NS_2m1, 0.0);
         m.NewtonTurns.allocate(1, m.NB, 2, m.NS_2m1, 0);
     }
@@ -304,7 +308,6 @@ void temp_calculation_coupled(Model& m) {
     pass_start(m, Ts0, THs0);
     int fb = 0, fs = 0;
     const Pass pass = newton_pass(m, tol, fb, fs);
-    ++m.NewtonRun;
     m.NrTsCh = 0;
     m.NrTHsCh = 0;
     for (int b = 1; b <= m.NB; ++b)

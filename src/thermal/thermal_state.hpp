@@ -19,9 +19,8 @@ struct ThermalState {
     RArr2 Tmid;          // K, mid-step strand temperature seen by the neighbours
     IArr2 Solved_s;      // 1 = solved in the last pass, 0 = held at its start state
     RArr2 Cap_s, Cap_He; // J/K, heat capacities of strand and helium in the last solve
-    // coupled solution: Newton iterations of the present temperature loop,
-    // and per section the last update (K) and how often it turned back
-    int NewtonRun = 0;
+    // coupled solution, per section: the last Newton update of the present
+    // temperature loop (K) and how often it turned back
     RArr2 NewtonStep;
     IArr2 NewtonTurns;
 
