@@ -33,7 +33,7 @@ for spec in "Bench Q12 500" "Bench Q28 100" "Bench Q05 7" "Demo 009 -"; do
             NF >= 12 && $1 !~ /Run/ { rows++; s[$1 "," $2 "," $3] = 1 }
             END { k = 0; for (i in s) k++;
                   printf "| %s | %s | %d (%s) | %d | %d | %d | %.1f | %s |", c, meth, k, sched, nt, ns, nl,
-                         k > 0 ? rows / k : 0, cpu }'
+                         (k > 0 ? rows / k : 0), cpu }'
         tmax=$(tail -n 1 "$dir/Run01/Progress.dat" | awk -F, '{ print $10 + 0 }')
         echo " $tmax |"
     done
