@@ -38,7 +38,7 @@ constexpr double kResidue = 1e-15;
 // preconditioner of the implicit solution while a solution with them needs
 // at most this many GMRES iterations: a factorisation of a large cable costs
 // as much as hundreds of them.  The solution after one that needed more
-// makes new factors.
+// makes new factors, unless its matrix is the one solved last.
 constexpr int kStaleKrylov = 12;
 // Bands of at most this size (NEq x NCa reals) keep a sparse copy of their
 // factors beside the factors in place (explicit scheme): the solutions then
@@ -146,7 +146,9 @@ bool band_factor_same_shape(const Model& m) {
 bool stale_factor_usable(const Model& m) {
     const BandFactor& f = m.A_LU;
     return m.StaleFactors == 1 && m.FreshFactor == 0 && m.MutExplicit == 0 &&
-           band_factor_same_shape(m) && !f.Ostart.empty() && f.StaleKrylov <= kStaleKrylov;
+           band_factor_same_shape(m) && !f.Ostart.empty() &&
+           (f.StaleKrylov <= kStaleKrylov ||
+            (same(f.StaleRs, m.Rs) && same(f.StaleRa, m.Ra) && same(f.StaleRc, m.Rc)));
 }
 
 namespace {
@@ -234,6 +236,7 @@ void band_factorise(Model& m, bool pack) {
     f.NEq = m.NEq;
     f.inductive = m.NTS >= 1 ? 1 : 0;
     f.StaleKrylov = -1;
+    f.StaleRs = f.StaleRa = f.StaleRc = RArr2{};
     f.valid = 1;
     f.held = 1;
     m.Stats.NrFactor = m.Stats.NrFactor + 1;

@@ -488,6 +488,9 @@ void solve_array_implicit(Model& m) {
     if (m.AsmMode == 2) {
         if (res <= tol) {
             m.A_LU.StaleKrylov = its;
+            m.A_LU.StaleRs = m.Rs;
+            m.A_LU.StaleRa = m.Ra;
+            m.A_LU.StaleRc = m.Rc;
         } else {
             // The older factors did not get there: the band again, its own
             // factors, and the solution again from the same start.

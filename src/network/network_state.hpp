@@ -99,6 +99,12 @@ struct BandFactor {
     // these factors while the resistances had changed since (a stale
     // preconditioner); -1 when they are current.
     int StaleKrylov = -1;
+    // The resistances (Ohm) of the last matrix those older factors solved
+    // to the tolerance: the same matrix again (an inner iteration that
+    // changed only temperatures, or the step's confirming solution) keeps
+    // them whatever StaleKrylov says, since its solution starts at the
+    // last one.
+    RArr2 StaleRs, StaleRa, StaleRc;
     // Number of the band these factors are of: a new number (from
     // FactorSerials) for each factorisation of a band other than the one
     // before.

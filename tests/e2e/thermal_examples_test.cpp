@@ -174,9 +174,11 @@ TEST(QuenchTimeStep, ConvergesAsTheStepIsHalved) {
         // section to C 0.4 TsAcc against a heat input that is still tiny).
         const Table energy = read_table(dir / "Run01" / "Energy.dat");
         const double put_in = std::prev(energy.end())->second.at("E_HP");
-        for (const auto& [key, e] : energy)
-            if (e.at("E_HP") > 0.1 * put_in)
+        for (const auto& [key, e] : energy) {
+            if (e.at("E_HP") > 0.1 * put_in) {
                 EXPECT_LT(std::fabs(e.at("Residual_rel")), 1e-3) << dt << " " << key;
+            }
+        }
         std::printf("dt %.3g s: Ts_max %.4f K, Ps_T %.1f mW, %d sections above 10 K\n", dt,
                     Ts.back(), Ps.back(), zone.back());
     }
