@@ -1,6 +1,7 @@
 """Pictures of the result files of a vorn case (the program vorn-plot)."""
 
 import argparse
+import collections
 import glob
 import math
 import os
@@ -31,175 +32,382 @@ def _finite(values):
     return [v if v is not None and math.isfinite(v) else math.nan for v in values]
 
 
-# --- the index of the columns of a snapshot -------------------------------
+def _integer_ticks(*axes):
+    """Band, section, position, wire, contact and iteration axes: whole numbers only."""
+    from matplotlib.ticker import MaxNLocator
+    for axis in axes:
+        axis.set_major_locator(MaxNLocator(integer=True))
+
+
+# --- what a snapshot array is ---------------------------------------------
+# By the array name of the file ("Ca_Inf", "RHOs", "BFLz") or of the title
+# ("Ca_Inf", "Rho_s", "BFL_z").
 _INDEX_WORDS = [
-    (re.compile(r"^(Ca|Pa|HF_adj)(_Inf)?$"), "band", "adjacent contact"),
-    (re.compile(r"^(Cc|Pc|HF_cross)(_Inf)?$"), "band boundary", "crossing contact"),
+    (re.compile(r"^(Ca|Pa)(_?Inf)?$"), "band", "adjacent contact"),
+    (re.compile(r"^(Cc|Pc)(_?Inf)?$"), "band boundary", "crossing contact"),
     (re.compile(r"^BFL"), None, "point on the line"),
-    (re.compile(r"(w|wZ|_w|w-THw)$"), "band", "wire"),
-    (re.compile(r"(p|_p|p-THp)(_Inf)?$|^BSFp|^BTp"), "band", "position"),
+    (re.compile(r"wZ$"), "band end (0 = cable entrance)", "wire"),
+    (re.compile(r"(w|_w|w-THw)$"), "band", "wire"),
+    (re.compile(r"(p|_p|p-THp)(_?Inf)?$|^BSFp"), "band", "position"),
 ]
+# Arrays that take both signs: currents, voltages, field components and
+# rates, heat flows, temperature differences, the saturation code.
+_SIGNED = re.compile(r"^(C[acspw](_?Inf)?$|V[RIT]|BSF|BDOT|HF_|T[spw]-TH|NrSAT|BFL)")
+DIVERGING, SEQUENTIAL = "RdBu_r", "viridis"
 
 
-def index_words(short_name):
-    """(row word, column word) of a snapshot array's short name."""
+def index_words(name):
+    """(row word, column word) of a snapshot array's name."""
     for rx, row, col in _INDEX_WORDS:
-        if rx.search(short_name):
+        if rx.search(name):
             return row, col
     return "band", "section"
 
 
-def read_volt_stop(case_dir):
-    """VoltStop (uV) of the case: the second value of inp_STEP12.txt."""
-    path = os.path.join(case_dir, "input", "inp_STEP12.txt")
+def is_signed(name, values=()):
+    """Whether the array is drawn around 0: a quantity that takes both signs,
+    known by name or seen in the values."""
+    v = [x for x in values if math.isfinite(x)]
+    return bool(_SIGNED.search(name)) or bool(v) and min(v) < 0 < max(v)
+
+
+def drawn_rows(s, row_word):
+    """(bands, rows) of a snapshot to draw.  The crossing-contact tables hold
+    the planes 1..NB+1, the last (the cable end) always 0: for one band
+    (NB = 1) only the first plane is drawn."""
+    bands, rows = s.bands, s.values
+    if row_word == "band boundary" and len(rows) == 2 and all(
+            not math.isfinite(v) or v == 0 for v in rows[1]):
+        bands, rows = bands[:1], rows[:1]
+    return bands, rows
+
+
+# --- the stop voltage -------------------------------------------------------
+# The resistive voltage at which a run stops: `uv` per cable in uV (the
+# per-metre input times the cable length, m), or None with the reason `why`.
+StopVoltage = collections.namedtuple("StopVoltage", "uv per_metre length why",
+                                     defaults=(None, None, None, None))
+
+
+_ONE_BAND = "no VoltStop line: not tested with one band (NB = 1)"
+_SUMMARY_KEYS = ("NB: Number of bands", "Cable length", "Voltage at which the calculation stops")
+# Factor from uV to the unit of the plotted column.
+_FROM_UV = {"V": 1e-6, "mV": 1e-3, "uV": 1.0, "\u00b5V": 1.0, "nV": 1e3}
+
+
+def _summary_values(case_dir):
+    """{key: (value, unit)} of the lines of output/Summary.dat that give the
+    stop voltage (as the program stored it) and the cable length."""
+    out = {}
     try:
-        with open(path, encoding="latin-1") as f:
-            tokens = re.split(r"[,\s]+", f.read().strip())
-        return float(tokens[1].replace("D", "E"))
+        with open(os.path.join(case_dir, "output", "Summary.dat"), encoding="latin-1") as f:
+            for line in f:
+                fields = [x.strip() for x in line.split(",")]
+                if len(fields) >= 2 and fields[0] in _SUMMARY_KEYS and fields[0] not in out:
+                    v = vt.parse_number(fields[1])
+                    if v is not None:
+                        out[fields[0]] = (v, fields[2] if len(fields) > 2 else "")
+    except OSError:
+        pass
+    return out
+
+
+def _step_numbers(case_dir, step):
+    with open(os.path.join(case_dir, "input", f"inp_STEP{step:02d}.txt"), encoding="latin-1") as f:
+        return [float(x.replace("D", "E").replace("d", "e"))
+                for x in re.split(r"[,\s]+", f.read().strip()) if x]
+
+
+def read_stop_voltage(case_dir):
+    """The stop voltage of the case, from Summary.dat (what the program used),
+    else from the step files: VoltStop (uV per metre, STEP12) times the cable
+    length TPStr*NB/NS (STEP01, TPStr in mm).  The program tests it only when
+    the cable has more than one band."""
+    s = _summary_values(case_dir)
+    if _SUMMARY_KEYS[0] in s and _SUMMARY_KEYS[2] in s:
+        if s[_SUMMARY_KEYS[0]][0] <= 1:
+            return StopVoltage(why=_ONE_BAND)
+        v, unit = s[_SUMMARY_KEYS[2]]
+        length = s.get(_SUMMARY_KEYS[1], (0.0, ""))[0]
+        if unit == "uV" and length > 0:
+            return StopVoltage(v, v / length, length)
+    try:
+        s1, s12 = _step_numbers(case_dir, 1), _step_numbers(case_dir, 12)
+        nb, ns, tp_str, per_metre = int(s1[3]), int(s1[4]), s1[12] / 1000.0, s12[1]
     except (OSError, IndexError, ValueError):
-        return None
+        return StopVoltage(why="VoltStop unknown (no Summary.dat, no step files)")
+    if nb <= 1:
+        return StopVoltage(why=_ONE_BAND)
+    length = tp_str * nb / ns
+    return StopVoltage(per_metre * length, per_metre, length)
+
+
+# --- the header blocks of appended files --------------------------------------
+def qe_trial(t):
+    """(trial, lower, upper) column names of VORN_QE.dat: the searched
+    current when it varies at a fixed energy, else the energy."""
+    current = len(set(t.column("TC"))) > 1 and len(set(t.column("E_HP"))) == 1
+    return ("TC", "TC_min", "TC_max") if current else ("E_HP", "E_HP_min", "E_HP_max")
+
+
+def read_decisions(run_dir):
+    """[(iteration, trial text, quench)] of the run's VORN_QE.dat, [] without."""
+    path = os.path.join(run_dir, "VORN_QE.dat")
+    try:
+        t = vt.read_table(path)
+        trial = qe_trial(t)[0]
+        return [(int(i), f"{trial} = {v:g} {t.unit(trial)}", d == 1) for i, v, d in
+                zip(t.column("Iter"), t.column(trial), t.column("QE_Dec"))]
+    except (OSError, vt.TableError, KeyError, ValueError):
+        return []
+
+
+def block_labels(blocks, decisions):
+    """Legend text of every header block of an appended run file.  The search
+    writes one block per iteration; VORN_QE.dat (rewritten by every run of the
+    case) names the last ones; other blocks come from earlier runs."""
+    n = len(blocks)
+    labels = [f"block {k + 1} (line {b.line})" for k, b in enumerate(blocks)]
+    if decisions and n >= len(decisions):
+        first = n - len(decisions)
+        for k, (it, trial, quench) in enumerate(decisions):
+            labels[first + k] = f"iteration {it}: {trial}, {'quench' if quench else 'no quench'}"
+        for k in range(first):
+            labels[k] = f"earlier run, block {k + 1}"
+    return labels
+
+
+def _block_colours(n):
+    """None (the usual colour per quantity) for one block, else a colour per block."""
+    import matplotlib
+    cmap = matplotlib.colormaps["tab10" if n <= 10 else "viridis"]
+    return [None] if n == 1 else [cmap(k if n <= 10 else k / (n - 1)) for k in range(n)]
+
+
+def _match_block(blocks, k, n):
+    """Block of another file of the same run for block k of n (aligned at the end)."""
+    j = k - n + len(blocks)
+    return blocks[j] if 0 <= j < len(blocks) else None
+
+
+def _lines(a, blocks, colours, x, y, style="-", label=None, transform=None):
+    """One line of column y against x per block with a value to show; only the
+    first is labelled.  Returns the number of lines."""
+    drawn = 0
+    for b, c in zip(blocks, colours):
+        if x not in b.names or y not in b.names:
+            continue
+        v = _finite(b.column(y))
+        v = transform(v) if transform else v
+        if any(math.isfinite(z) for z in v):
+            a.plot(b.column(x), v, linestyle=style, color=c, label=label if not drawn else "_")
+            drawn += 1
+    return drawn
+
+
+def _legend(a, entries, many, **kw):
+    """Legend of the quantities: by line style in grey when the colours stand for blocks."""
+    if not many:
+        a.legend(**kw)
+        return
+    from matplotlib.lines import Line2D
+    a.legend(handles=[Line2D([], [], color="0.3", linestyle=s, label=n) for n, s in entries], **kw)
+
+
+_POWERS = (("Pa_T", "-"), ("Pc_T", "--"), ("Ps_T", ":"), ("PFs_T", "-."),
+           ("P_HP_T", (0, (5, 1))), ("HF_He_T", (0, (3, 1, 1, 1, 1, 1))))
 
 
 class Plotter:
-    def __init__(self, out_dir, formats, dpi):
-        self.out_dir = out_dir
-        self.formats = formats
-        self.dpi = dpi
-        self.written = []
-        self.plt = _mpl()
+    """Draws the files; `keep` keeps the figures in `figures` (by stem) open."""
+
+    def __init__(self, out_dir, formats, dpi, keep=False):
+        self.out_dir, self.formats, self.dpi, self.keep = out_dir, formats, dpi, keep
+        self.figures, self.written, self.plt = {}, [], _mpl()
 
     def save(self, fig, stem):
         for ext in self.formats:
             path = os.path.join(self.out_dir, f"{stem}.{ext}")
             fig.savefig(path, dpi=self.dpi)
             self.written.append(path)
-        self.plt.close(fig)
+        if self.keep:
+            self.figures[stem] = fig
+        else:
+            self.plt.close(fig)
+        return fig
 
     # --- Progress.dat ----------------------------------------------------
-    def progress(self, path, stem, volt_stop):
+    def progress(self, path, stem, stop, decisions=()):
         t = vt.read_table(path)
-        time = t.column("Time")
+        blocks = t.blocks
+        labels = block_labels(blocks, decisions)
+        many = len(blocks) > 1
+        colours = _block_colours(len(blocks))
+        last = blocks[-1]
+        tl = _label("Time", last.unit("Time"))
         fig, ax = self.plt.subplots(2, 2, figsize=(12, 8), constrained_layout=True)
         fig.suptitle(path)
         a = ax[0][0]
-        for name in ("Ba1", "Ba2"):
-            a.plot(time, t.column(name), label=_label(name, t.unit(name)))
-        a.set_xlabel(_label("Time", t.unit("Time")))
-        a.set_ylabel("field [T]")
+        for name, style in (("Ba1", "-"), ("Ba2", ":")):
+            _lines(a, blocks, colours, "Time", name, style, _label(name, last.unit(name)))
         a2 = a.twinx()
-        a2.plot(time, t.column("CPC"), "k--", label=_label("CPC", t.unit("CPC")))
-        a2.set_ylabel(_label("CPC", t.unit("CPC")))
-        a.legend(loc="upper left")
-        a2.legend(loc="upper right")
-        a.set_title("Applied field and cable current")
+        cpc = _label("CPC", last.unit("CPC"))
+        _lines(a2, blocks, colours if many else ["k"], "Time", "CPC", "--", cpc)
+        a2.set_ylabel(cpc)
+        a.set(title="Applied field and cable current", xlabel=tl, ylabel="field [T]")
+        _legend(a, [("Ba1", "-"), ("Ba2", ":"), ("CPC (right)", "--")], many, loc="upper left")
+        if not many:
+            a2.legend(loc="upper right")
 
         a = ax[0][1]
-        drawn = False
-        for name in ("Pa_T", "Pc_T", "Ps_T", "PFs_T", "P_HP_T", "HF_He_T"):
-            if name not in t.names:
-                continue
-            v = [x if x > 0 else math.nan for x in _finite(t.column(name))]
-            if any(math.isfinite(x) for x in v):
-                a.plot(time, v, label=name)
-                drawn = True
-        if drawn:
+        shown = [(n, s) for n, s in _POWERS if _lines(
+            a, blocks, colours, "Time", n, s, n, lambda v: [x if x > 0 else math.nan for x in v])]
+        if shown:
             a.set_yscale("log")
-            a.legend()
+            _legend(a, shown, many)
         else:
             a.text(0.5, 0.5, "all powers are zero", ha="center", transform=a.transAxes)
-        a.set_xlabel(_label("Time", t.unit("Time")))
-        a.set_ylabel(f"power [{t.unit('Pa_T')}]")
-        a.set_title("Powers")
+        a.set(title="Powers", xlabel=tl, ylabel=f"power [{last.unit('Pa_T')}]")
 
         a = ax[1][0]
-        for name in ("Ts_max", "THs_max"):
-            a.plot(time, t.column(name), label=name)
-        a.set_xlabel(_label("Time", t.unit("Time")))
-        a.set_ylabel(f"temperature [{t.unit('Ts_max')}]")
-        a.legend()
-        a.set_title("Highest temperatures")
+        for name, style in (("Ts_max", "-"), ("THs_max", "--")):
+            _lines(a, blocks, colours, "Time", name, style, name)
+        a.set(title="Highest temperatures", xlabel=tl,
+              ylabel=f"temperature [{last.unit('Ts_max')}]")
+        _legend(a, [("Ts_max", "-"), ("THs_max", "--")], many)
 
         a = ax[1][1]
         name = "Pt_T/CPC"
-        a.plot(time, t.column(name), label="resistive voltage")
-        if volt_stop is not None:
-            a.axhline(volt_stop, color="r", linestyle=":", label=f"VoltStop = {volt_stop:g} uV")
-        a.set_xlabel(_label("Time", t.unit("Time")))
-        a.set_ylabel(_label(name, t.unit(name)))
-        a.legend()
-        a.set_title("Resistive voltage")
-        self.save(fig, stem)
-        return t
+        unit = last.unit(name)
+        for b, c, lab in zip(blocks, colours, labels):
+            if name in b.names:
+                a.plot(b.column("Time"), b.column(name), color=c,
+                       label=lab if many else "resistive voltage")
+        self._stop_line(a, stop, unit)
+        a.set(title="Resistive voltage", xlabel=tl, ylabel=_label(name, unit))
+        a.legend(fontsize="small" if len(blocks) > 6 else None, ncol=1 + len(blocks) // 12)
+        return self.save(fig, stem)
+
+    @staticmethod
+    def _stop_line(a, stop, unit):
+        """The stop voltage in the unit of the plotted column, or the reason
+        why there is none."""
+        factor = _FROM_UV.get(unit)
+        if stop is None:
+            return
+        if stop.uv is not None and factor is not None:
+            v = stop.uv * factor
+            a.axhline(v, color="r", linestyle=":", label=f"VoltStop = {v:g} {unit} "
+                      f"({stop.per_metre * factor:g} {unit}/m x {stop.length:g} m)")
+        else:
+            a.plot([], [], " ", label=stop.why or f"VoltStop not drawn: unknown unit {unit!r}")
 
     # --- Signals.dat ------------------------------------------------------
-    def signals(self, path, stem):
+    def signals(self, path, stem, progress=None, decisions=()):
         t = vt.read_table(path)
-        b = t.blocks[-1]
+        labels = block_labels(t.blocks, decisions)
+        last = t.blocks[-1]
+        picked = [k for k, b in enumerate(t.blocks) if b.names == last.names]
         multipliers = []
-        for _, line in t.text:
+        for line_no, line in t.text:
             f = [x.strip() for x in line.split(",")]
-            if f and f[0] == "Multipl.":
+            if f and f[0] == "Multipl." and line_no < last.line:
                 multipliers = [vt.parse_number(x) for x in f[2:]]
-        n = len(b.names) - 2
+        colours = _block_colours(len(picked))
+        # The t column has 3 decimals (s); Progress.dat, written at the same
+        # steps, gives the time of each step in full.
+        times, from_progress = [], True
+        for k in picked:
+            b = t.blocks[k]
+            p = _match_block(progress.blocks, k, len(t.blocks)) if progress else None
+            if p is not None and "NTS" in p.names and p.column("NTS") == b.column(b.names[0]):
+                times.append(p.column("Time"))
+            else:
+                times.append(b.column(b.names[1]))
+                from_progress = False
+        xl = _label("Time", "s") if from_progress else _label(last.names[1], last.unit(
+            last.names[1]))
+        n = len(last.names) - 2
         fig, axes = self.plt.subplots(max(n, 1), 1, figsize=(10, 2.5 + 2 * n), squeeze=False,
                                       constrained_layout=True)
         fig.suptitle(path)
-        time = t.column(b.names[1])
-        for k in range(n):
-            a = axes[k][0]
-            unit = b.units[k + 2].strip("()")
-            mult = multipliers[k] if k < len(multipliers) else None
+        for j in range(n):
+            a = axes[j][0]
+            unit = last.units[j + 2].strip("()")
+            mult = multipliers[j] if j < len(multipliers) else None
             if mult not in (None, 1.0):
                 unit = f"{unit} x {mult:g}"
-            a.plot(time, [r[k + 2] for r in t.rows])
-            a.set_ylabel(_label(f"{k + 1}: {b.names[k + 2]}", unit))
-            a.set_xlabel(_label(b.names[1], b.unit(b.names[1])))
-        self.save(fig, stem)
+            for k, x, c in zip(picked, times, colours):
+                a.plot(x, [r[j + 2] for r in t.blocks[k].rows], color=c, label=labels[k])
+            a.set(xlabel=xl, ylabel=_label(f"{j + 1}: {last.names[j + 2]}", unit))
+            if len(picked) > 1 and j == 0:
+                a.legend(fontsize="small")
+        return self.save(fig, stem)
 
     # --- Energy.dat -------------------------------------------------------
-    def energy(self, path, stem):
+    def energy(self, path, stem, decisions=()):
         t = vt.read_table(path)
-        time = t.column("Time")
-        fig, ax = self.plt.subplots(2, 1, figsize=(10, 8), sharex=True, constrained_layout=True)
+        blocks = t.blocks
+        labels = block_labels(blocks, decisions)
+        n, cols = len(blocks), min(len(blocks), 3)
+        rows = -(-n // cols)
+        fig = self.plt.figure(figsize=(10, 8) if n == 1 else (5 * cols, 2.8 * rows + 3),
+                              constrained_layout=True)
         fig.suptitle(path)
-        for name in t.names[2:]:
-            if name in ("Residual", "Residual_rel"):
-                continue
-            ax[0].plot(time, t.column(name), label=name)
-        ax[0].set_ylabel(f"energy [{t.unit('E_HP')}]")
-        ax[0].legend(ncol=3)
-        ax[0].set_title("Cumulative energies")
-        ax[1].plot(time, t.column("Residual_rel"))
-        ax[1].set_ylabel(_label("Residual_rel", t.unit("Residual_rel")))
-        ax[1].set_xlabel(_label("Time", t.unit("Time")))
-        ax[1].set_title("Relative residual of the energy balance")
-        self.save(fig, stem)
+        grid = fig.add_gridspec(rows + 1, cols)
+        unit = blocks[-1].unit("E_HP")
+        first = None
+        for k, b in enumerate(blocks):
+            a = fig.add_subplot(grid[k // cols, k % cols], sharex=first)
+            for name in b.names[2:]:
+                if name not in ("Residual", "Residual_rel"):
+                    a.plot(b.column("Time"), b.column(name), label=name)
+            a.set_ylabel(f"energy [{unit}]")
+            a.set_title("Cumulative energies" if n == 1 else labels[k], fontsize=None if n == 1
+                        else "small")
+            if first is None:
+                first = a
+                a.legend(ncol=3, fontsize=None if n == 1 else "x-small")
+        a = fig.add_subplot(grid[rows, :], sharex=first if n == 1 else None)
+        for b, c, lab in zip(blocks, _block_colours(n), labels):
+            a.plot(b.column("Time"), b.column("Residual_rel"), color=c, label=lab)
+        if n > 1:
+            a.legend(fontsize="small", ncol=1 + n // 8)
+        a.set(title="Relative residual of the energy balance",
+              xlabel=_label("Time", blocks[-1].unit("Time")),
+              ylabel=_label("Residual_rel", blocks[-1].unit("Residual_rel")))
+        return self.save(fig, stem)
 
     # --- Mp.dat -----------------------------------------------------------
-    def magnetisation(self, path, stem, progress):
+    def magnetisation(self, path, stem, progress, decisions=()):
         t = vt.read_table(path)
+        labels = block_labels(t.blocks, decisions)
         title = next((line.strip() for _, line in t.text if "[" in line), "Magnetisation, M [mT]")
         unit = re.search(r"\[([^\]]*)\]", title)
         unit = unit.group(1) if unit else ""
-        m = t.column("Aver")
+        # M against Ba1 when every step of a block is in the matching block of
+        # Progress.dat (the step numbers restart with every block).
+        xs, loop = [], True
+        for k, b in enumerate(t.blocks):
+            p = _match_block(progress.blocks, k, len(t.blocks)) if progress else None
+            ba = dict(zip(p.column("NTS"), p.column("Ba1"))) if p is not None and \
+                "Ba1" in p.names else {}
+            nts = b.column("NTS")
+            xs.append([ba[s] for s in nts] if all(s in ba for s in nts) else None)
+            loop = loop and xs[-1] is not None
+        if not loop:
+            xs = [b.column("time") for b in t.blocks]
         fig, a = self.plt.subplots(figsize=(8, 6), constrained_layout=True)
         fig.suptitle(path)
-        x, xlabel = None, None
-        if progress is not None:
-            ba = dict(zip(progress.column("NTS"), progress.column("Ba1")))
-            nts = t.column("NTS")
-            if all(n in ba for n in nts):
-                x = [ba[n] for n in nts]
-                xlabel = _label("Ba1", progress.unit("Ba1"))
-        if x is None:
-            x = t.column("time")
-            xlabel = "time [s]"
-        a.plot(x, m, marker=".", markersize=3)
-        a.set_xlabel(xlabel)
-        a.set_ylabel(_label("M (mean over the bands)", unit))
-        a.set_title("Magnetisation loop" if xlabel.startswith("Ba1") else "Magnetisation")
+        for b, x, c, lab in zip(t.blocks, xs, _block_colours(len(t.blocks)), labels):
+            a.plot(x, b.column("Aver"), marker=".", markersize=3, color=c, label=lab)
+        a.set(title="Magnetisation loop" if loop else "Magnetisation",
+              xlabel=_label("Ba1", progress.blocks[-1].unit("Ba1")) if loop else "time [s]",
+              ylabel=_label("M (mean over the bands)", unit))
         a.axhline(0, color="grey", linewidth=0.5)
-        self.save(fig, stem)
+        if len(t.blocks) > 1:
+            a.legend(fontsize="small")
+        return self.save(fig, stem)
 
     # --- VORN_QE.dat ------------------------------------------------------
     def qe(self, path, stem):
@@ -210,9 +418,7 @@ class Plotter:
             ax.text(0.5, 0.5, "no decision lines", ha="center", transform=ax.transAxes)
         else:
             it = t.column("Iter")
-            current = len(set(t.column("TC"))) > 1 and len(set(t.column("E_HP"))) == 1
-            trial, lo, hi = ("TC", "TC_min", "TC_max") if current else ("E_HP", "E_HP_min",
-                                                                         "E_HP_max")
+            trial, lo, hi = qe_trial(t)
             dec = t.column("QE_Dec")
             y = t.column(trial)
             q = [(i, v) for i, v, d in zip(it, y, dec) if d == 1]
@@ -223,11 +429,11 @@ class Plotter:
                 ax.plot(*zip(*nq), "g^", markersize=9, label="no quench")
             ax.step(it, t.column(lo), "k:", where="post", label="bracket")
             ax.step(it, t.column(hi), "k:", where="post")
-            ax.set_xlabel("Iter")
-            ax.set_ylabel(_label(trial, t.unit(trial)))
+            ax.set(xlabel="Iter", ylabel=_label(trial, t.unit(trial)))
+            _integer_ticks(ax.xaxis)
             ax.legend()
         ax.set_title("Quench-energy search: trials and decisions")
-        self.save(fig, stem)
+        return self.save(fig, stem)
 
     # --- VORN_QE_Sum.dat --------------------------------------------------
     def qe_sum(self, path, stem):
@@ -239,91 +445,99 @@ class Plotter:
         else:
             searched_current = len(set(t.column("E_HP_ini"))) == 1 and len(
                 set(t.column("TC_aver"))) > 1 and len(set(t.column("TC_ini"))) == 1
-            if searched_current:
-                x, xn = t.column("E_HP_ini"), "E_HP_ini"
-                y, lo, hi, yn = t.column("TC_aver"), t.column("TC_min"), t.column("TC_max"), \
-                    "TC_aver"
-            else:
-                x, xn = t.column("TC_ini"), "TC_ini"
-                y, lo, hi, yn = t.column("E_HP_aver"), t.column("E_HP_min"), \
-                    t.column("E_HP_max"), "E_HP_aver"
+            xn, q = ("E_HP_ini", "TC") if searched_current else ("TC_ini", "E_HP")
+            x, y, lo, hi = (t.column(c) for c in (xn, q + "_aver", q + "_min", q + "_max"))
             err = [[max(v - a, 0) for v, a in zip(y, lo)], [max(b - v, 0) for v, b in zip(y, hi)]]
             ax.errorbar(x, y, yerr=err, marker="o", capsize=4)
-            ax.set_xlabel(_label(xn, t.unit(xn)))
-            ax.set_ylabel(_label(yn, t.unit(yn)))
+            ax.set(xlabel=_label(xn, t.unit(xn)), ylabel=_label(q + "_aver", t.unit(q + "_aver")))
         ax.set_title("Quench energy against transport current")
-        self.save(fig, stem)
+        return self.save(fig, stem)
 
     # --- snapshots --------------------------------------------------------
+    @staticmethod
+    def _array_name(s):
+        """The array name of the file name (" 1 00000005000 Cs.dat"), else of the title."""
+        return vt.snapshot_stamp(s.path)[2] if vt.is_snapshot_name(s.path) else s.name[0]
+
+    def _draw_snapshot(self, a, s, lim=None):
+        """A map over rows x columns, or a profile when one row is left.
+        Returns the mesh of a map (None for a profile)."""
+        import numpy as np
+        name = self._array_name(s)
+        short, unit = s.name[0], s.unit
+        row_word, col_word = index_words(name)
+        bands, rows = (None, s.values) if s.bands is None else drawn_rows(s, row_word)
+        values = [v for r in rows for v in _finite(r)]
+        # A movie passes the limits of all its frames: +-m for a signed array.
+        signed = is_signed(name, values) if lim is None else lim[0] == -lim[1]
+        lim = lim or _limits(values, signed)
+        head = f"{s.title}\nt = {s.time:g} s" if s.time is not None else s.title
+        if s.nts is not None:
+            head += f", time step {s.nts}"
+        _integer_ticks(a.xaxis)
+        a.set_xlabel(col_word)
+        if bands is None or len(rows) == 1:
+            a.plot(s.index, _finite(rows[0]), marker="o")
+            a.set_ylim(*_margin(lim))
+            if signed:
+                a.axhline(0, color="grey", linewidth=0.5)
+            if bands is not None:
+                head += f" ({row_word} {bands[0]})"
+            a.set(title=head, ylabel=_label(short, unit))
+            return None
+        z = np.ma.masked_invalid(np.array([_finite(r) for r in rows], dtype=float))
+        mesh = a.pcolormesh(_edges(s.index), _edges(bands), z, shading="flat",
+                            cmap=DIVERGING if signed else SEQUENTIAL, vmin=lim[0], vmax=lim[1])
+        _integer_ticks(a.yaxis)
+        a.set(title=head, ylabel=row_word)
+        return mesh
+
     def snapshot(self, path, stem):
         s = vt.read_snapshot(path)
-        short, _ = s.name
-        row_word, col_word = index_words(short)
-        unit = s.unit
         fig, a = self.plt.subplots(figsize=(10, 6), constrained_layout=True)
-        t = f"{s.title}\nt = {s.time:g} s" if s.time is not None else s.title
-        if s.nts is not None:
-            t += f", time step {s.nts}"
-        a.set_title(t)
-        if s.bands is None or len(s.values) == 1 and s.bands is not None and False:
-            pass
-        if s.bands is None:
-            a.plot(s.index, s.values[0], marker="o")
-            a.set_xlabel(col_word)
-            a.set_ylabel(_label(short, unit))
-        else:
-            import numpy as np
-            z = np.array([_finite(r) for r in s.values], dtype=float)
-            z = np.ma.masked_invalid(z)
-            x = _edges(s.index)
-            y = _edges(s.bands)
-            mesh = a.pcolormesh(x, y, z, shading="flat", cmap="viridis")
-            bar = fig.colorbar(mesh, ax=a)
-            bar.set_label(_label(short, unit))
-            a.set_xlabel(col_word)
-            a.set_ylabel(row_word)
-        self.save(fig, stem)
-        return s
+        mesh = self._draw_snapshot(a, s)
+        if mesh is not None:
+            fig.colorbar(mesh, ax=a).set_label(_label(s.name[0], s.unit))
+        return self.save(fig, stem)
 
     def movie(self, paths, out_path, fps):
-        import numpy as np
         from matplotlib import animation
         shots = [vt.read_snapshot(p) for p in paths]
         first = shots[0]
-        short, _ = first.name
-        row_word, col_word = index_words(short)
-        allv = np.array([v for s in shots for r in s.values for v in _finite(r)], dtype=float)
-        allv = allv[np.isfinite(allv)]
-        lo, hi = (float(allv.min()), float(allv.max())) if allv.size else (0.0, 1.0)
-        if lo == hi:
-            hi = lo + 1.0
+        name = self._array_name(first)
+        row_word = index_words(name)[0]
+        values = [v for s in shots for r in (s.values if s.bands is None else
+                                             drawn_rows(s, row_word)[1]) for v in _finite(r)]
+        lim = _limits(values, is_signed(name, values))
         fig, a = self.plt.subplots(figsize=(10, 6), constrained_layout=True)
 
         def frame(k):
             a.clear()
-            s = shots[k]
-            a.set_title(f"{s.title}\nt = {s.time:g} s")
-            if s.bands is None:
-                a.plot(s.index, s.values[0], marker="o")
-                a.set_ylim(lo, hi)
-                a.set_xlabel(col_word)
-                a.set_ylabel(_label(short, s.unit))
-            else:
-                z = np.ma.masked_invalid(np.array([_finite(r) for r in s.values], dtype=float))
-                m = a.pcolormesh(_edges(s.index), _edges(s.bands), z, shading="flat",
-                                 vmin=lo, vmax=hi, cmap="viridis")
-                a.set_xlabel(col_word)
-                a.set_ylabel(row_word)
-                return m
-            return None
+            return self._draw_snapshot(a, shots[k], lim)
 
         m = frame(0)
         if m is not None:
-            fig.colorbar(m, ax=a).set_label(_label(short, first.unit))
+            fig.colorbar(m, ax=a).set_label(_label(first.name[0], first.unit))
         anim = animation.FuncAnimation(fig, frame, frames=len(shots), interval=1000 / fps)
         anim.save(out_path, writer=animation.PillowWriter(fps=fps))
         self.plt.close(fig)
         self.written.append(out_path)
+
+
+def _limits(values, signed):
+    """Colour (or value) limits: +-max|v| around 0 for a signed quantity, else
+    the range of the values."""
+    v = [x for x in values if math.isfinite(x)]
+    if signed:
+        m = max((abs(x) for x in v), default=0.0)
+        return (-m, m) if m > 0 else (-1.0, 1.0)
+    lo, hi = (min(v), max(v)) if v else (0.0, 1.0)
+    return (lo, hi) if hi > lo else (lo - 0.5, lo + 0.5)
+
+
+def _margin(lim):
+    d = 0.05 * (lim[1] - lim[0])
+    return lim[0] - d, lim[1] + d
 
 
 def _edges(centres):
@@ -343,15 +557,15 @@ def run_dirs(case_dir, run):
     return dirs
 
 
-def plot_case(args):
+def plot_case(args, plotter=None):
+    """Draws the case of `args` (see main); returns the files written."""
     case = args.case_dir
     if not os.path.isdir(case):
         raise PlotError(f"Case directory not found: {os.path.abspath(case)}")
     out = args.out or os.path.join(case, "plots")
     os.makedirs(out, exist_ok=True)
-    formats = ["png"] + (["pdf"] if args.pdf else [])
-    p = Plotter(out, formats, args.dpi)
-    volt_stop = read_volt_stop(case)
+    p = plotter or Plotter(out, ["png"] + (["pdf"] if args.pdf else []), args.dpi)
+    stop = read_stop_voltage(case)
     done_any = False
 
     def attempt(fn, path, *rest):
@@ -362,28 +576,22 @@ def plot_case(args):
 
     for rd in run_dirs(case, args.run):
         tag = os.path.basename(rd)
-        progress = None
+        decisions = read_decisions(rd)
         f = os.path.join(rd, "Progress.dat")
-        if os.path.isfile(f):
-            progress = attempt(p.progress, f, f"{tag}_Progress", volt_stop)
-        for name, fn in (("Signals.dat", p.signals), ("Energy.dat", p.energy),
-                         ("VORN_QE.dat", p.qe)):
-            f = os.path.join(rd, name)
+        progress = attempt(vt.read_table, f) if os.path.isfile(f) else None
+        for name, fn, rest in (("Progress", p.progress, (stop, decisions)),
+                               ("Signals", p.signals, (progress, decisions)),
+                               ("Energy", p.energy, (decisions,)), ("VORN_QE", p.qe, ()),
+                               ("Mp", p.magnetisation, (progress, decisions))):
+            f = os.path.join(rd, name + ".dat")
             if os.path.isfile(f):
-                attempt(fn, f, f"{tag}_{name[:-4]}")
-        f = os.path.join(rd, "Mp.dat")
-        if os.path.isfile(f):
-            attempt(p.magnetisation, f, f"{tag}_Mp", progress)
+                attempt(fn, f, f"{tag}_{name}", *rest)
         shots = sorted(x for x in os.listdir(rd) if vt.is_snapshot_name(x))
         by_array = {}
         for x in shots:
             by_array.setdefault(vt.snapshot_stamp(x)[2], []).append(x)
-        chosen = []
-        if args.snapshots == "all":
-            chosen = shots
-        elif args.snapshots == "last":
-            chosen = [v[-1] for v in by_array.values()]
-        for x in chosen:
+        chosen = {"all": shots, "last": [v[-1] for v in by_array.values()]}
+        for x in chosen.get(args.snapshots, []):
             r, stamp, name = vt.snapshot_stamp(x)
             attempt(p.snapshot, os.path.join(rd, x), f"{tag}_{stamp}_{name}")
         for name in args.movie or []:
@@ -405,7 +613,7 @@ def plot_case(args):
     return p.written
 
 
-def main(argv=None):
+def parse_args(argv=None):
     ap = argparse.ArgumentParser(
         prog=PROG,
         description="Draws the result files of a vorn case: Progress.dat, Signals.dat, "
@@ -425,13 +633,14 @@ def main(argv=None):
                          "may be repeated")
     ap.add_argument("--fps", type=float, default=4.0, help="frames per second of a movie")
     ap.add_argument("--dpi", type=int, default=100, help="resolution of the pictures")
-    args = ap.parse_args(argv)
+    return ap.parse_args(argv)
+
+
+def main(argv=None):
+    args = parse_args(argv)
     try:
         written = plot_case(args)
-    except PlotError as e:
-        print(f"{PROG}: {e}", file=sys.stderr)
-        return 1
-    except OSError as e:
+    except (PlotError, OSError) as e:
         print(f"{PROG}: {e}", file=sys.stderr)
         return 1
     print(f"{PROG}: {len(written)} files written to {os.path.abspath(args.out or os.path.join(args.case_dir, 'plots'))}")

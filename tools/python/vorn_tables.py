@@ -138,8 +138,10 @@ def read_table(path, text=None):
             continue
         if values is not None and blocks and len(values) == len(blocks[-1].names):
             blocks[-1].rows.append(values)
-        elif values is None and blocks and not blocks[-1].rows and _header_without_units(
-                fields, lines, i):
+        elif values is None and blocks and (not blocks[-1].rows or fields == blocks[-1].names) \
+                and _header_without_units(fields, lines, i):
+            # A repeated header without units (Mp.dat appended by another run
+            # or iteration) starts a block of its own, as one with units does.
             blocks.append(Block(fields, [""] * len(fields), i + 1))
         elif values is None and not blocks and _header_without_units(fields, lines, i):
             blocks.append(Block(fields, [""] * len(fields), i + 1))
