@@ -1,6 +1,7 @@
 // Case set-up: constants, the case from the command line or the console
 // dialogue, the directories of the case (made with --create, cleared of
 // earlier results with --fresh) and the log and messages files.
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <string>
@@ -130,7 +131,9 @@ void initialize_1(Model& m) {
     m.Two = 2.0;
     m.T_He_ref = 2.1652;
     m.Sep = ",";
-    m.Version = "Aug 2013    ";
+    // The program's own version, in the 12 characters the summary gives it.
+    m.Version = VORN_VERSION;
+    m.Version.resize(std::max<std::size_t>(m.Version.size(), 12), ' ');
     m.DbgMsg = 0;
     m.root_dir = m.opts.root_dir.empty() ? std::string(VORN_ROOT_DIR) : m.opts.root_dir;
     m.MutExplicit = m.opts.explicit_mutual ? 1 : 0;

@@ -79,7 +79,13 @@ void declare_edit_commands(CLI::App& app, RunOptions& o) {
         ->required()
         ->type_name("");
     get->add_option("NAME", o.edit_args, "the names of the values")->type_name("");
-    for (CLI::App* sub : {set, get}) sub->set_help_flag("-h,--help", "print this help and exit");
+    CLI::App* report = app.add_subcommand(
+        "report", "print the result block of a case's last run (from its output/Summary.dat)");
+    report->add_option("CASE_DIR", o.edit_case, "the case directory (holding output/)")
+        ->required()
+        ->type_name("");
+    for (CLI::App* sub : {set, get, report})
+        sub->set_help_flag("-h,--help", "print this help and exit");
 }
 
 }  // namespace
@@ -104,7 +110,7 @@ int parse_command_line(int argc, const char* const* argv, RunOptions& o, std::os
 
     try {
         app.parse(argc, argv);
-        for (const char* name : {"set", "get"})
+        for (const char* name : {"set", "get", "report"})
             if (app.got_subcommand(name)) {
                 o.edit = name;
                 return kEditCase;

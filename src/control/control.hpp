@@ -37,6 +37,11 @@ void memory_guard(Model& m, const std::string& meminfo = "/proc/meminfo");
 
 // --- run, iteration and time-step initialisation ------------------------------
 void initialize_run(Model& m);
+// The progress indicator on a terminal: at the start of a QE iteration,
+// after each converged step, and taken off before other console output.
+void progress_line_start(Model& m);
+void progress_line_step(Model& m);
+void progress_line_clear(Model& m);
 void initialize_iter(Model& m);
 void time_calculation(Model& m);
 void initialize_time_step(Model& m);

@@ -45,6 +45,40 @@ struct MessageRepeat {
     std::size_t order = 0;  // summaries follow the order of the first suppression
 };
 
+// The progress indicator: shown only when the error stream is the
+// process's own and a terminal.
+struct ProgressLine {
+    int enabled = -1;       // -1: not yet decided
+    double wall_start = 0;  // s, steady clock, at the start of the QE iteration
+    double wall_shown = -1; // s, when the line was last drawn
+    bool shown = false;     // a line stands on the terminal
+};
+
+// The figures of the result block, over one QE iteration (the run's steps
+// with results written).
+struct RunHeadline {
+    int steps = 0;
+    double P_last = 0, t_last = 0;   // coupling power of the contacts, W; s
+    double P_max = 0, t_P_max = 0;   // its largest value, W; s
+    double Ts_max = 0, t_Ts_max = 0; // highest strand temperature, K; s
+    double t_saturated = -1;         // first section at its critical current, s (-1: none)
+    double t_voltstop = -1;          // resistive voltage above VoltStop, s (-1: not)
+    double C_max = 0;                // largest |Ca|, |Cc|, A
+};
+
+// The result of one run of the quench-energy search: its final bracket.
+struct QeResult {
+    int run = 0;
+    bool energy = true;  // uJ; else the transport current, A
+    double lo = 0, hi = 0;
+};
+
+// Kept here, not with the output arrays: the QE iterations restore those.
+struct Headline {
+    RunHeadline it;
+    std::vector<QeResult> qe;
+};
+
 // The state every QE iteration starts from (control/qe_reset.cpp).
 struct QEStartState;
 
@@ -81,6 +115,12 @@ struct ControlState {
     std::string msg_last_line;               // last line written to VORN_messages.dat
     std::vector<std::string> msg_kept;       // warnings given before the file was open
     std::vector<std::string> run_dirs_used;  // every run directory a run has started in
+
+    // 1 once the validation has rejected the input: nothing was computed.
+    int InputRejected = 0;
+    // The one-line progress indicator on a terminal (control/progress_line.cpp).
+    ProgressLine Prog;
+    Headline Head;  // the result block of the case (output/headline.cpp)
 
     std::istream* con_in = &std::cin;
     std::ostream* con_out = &std::cout;

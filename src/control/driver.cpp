@@ -20,6 +20,7 @@
 #include "magnetisation/magnetisation.hpp"
 #include "network/band_system.hpp"
 #include "network/network.hpp"
+#include "output/headline.hpp"
 #include "output/output.hpp"
 #include "support/listread.hpp"
 #include "support/stop.hpp"
@@ -177,16 +178,20 @@ void output_phase(Model& m) {
     if (m.Opt_FLC == 1) fl_calculation(m);
     if (NB > 1) voltage_calculation(m);
     define_prev_min_max(m);
-    write_progress(m);
-    if (m.Opt_Magn == 1) write_magn(m);
-
-    // Resistive voltage: all power over the transport current.
+    // Resistive voltage: all power over the transport current.  Tested
+    // before the writers, so that a run ending here writes its last step.
     const double P = total(m.Pa) + total(m.Pc) + total(m.Ps) + total(m.PFs);
     if (NB > 1 && std::abs(m.CPC) > 1e-6 && P / std::abs(m.CPC) > m.VoltStop)
         m.VoltStopFlag = 1;
+    write_progress(m);
+    if (m.Opt_Magn == 1) write_magn(m);
 
+    headline_track(m);
     if (m.Opt_HP == 2) qe_decision(m);
-    m.FinalStep = (m.Time >= m.TimeEnd || m.QE_Dec(m.Iter) >= 0) ? 1 : 0;
+    // The last step of the run is always written: the end of the schedule,
+    // a QE decision, or the resistive voltage above VoltStop.
+    m.FinalStep =
+        (m.Time >= m.TimeEnd || m.QE_Dec(m.Iter) >= 0 || m.VoltStopFlag == 1) ? 1 : 0;
     write_nts(m, m.FinalStep);
 }
 
@@ -213,6 +218,7 @@ bool time_step(Model& m) {
         check_finite_step(m);
         output_phase(m);
         flush_step_files(m);
+        progress_line_step(m);
     } else if (m.NTS == 0) {
         stop_with_message(m, "No steady state solution found for t=0. Program aborted");
     }  // otherwise the next pass repeats the step with half the time step
@@ -227,6 +233,8 @@ void qe_iteration(Model& m) {
     m.Iter = m.Iter + 1;
     qe_restore_start_state(m);  // a no-op without the quench-energy search
     initialize_iter(m);
+    headline_reset(m);
+    progress_line_start(m);
     if (m.Opt_Temp == 0) m.TsConv = 1;
     if (m.Opt_RsCalc == 1) rs_definition(m);
     iscc_inf_calculation(m);
@@ -266,7 +274,12 @@ void run_loop(Model& m) {
         if (m.Opt_HP == 2 && m.Run < m.NrRunT)
             console(m, "Next simulation with new heat pulse/transport current");
         m.qe_unit.close();
-        if (m.Opt_HP == 2) qe_summary_line(m);
+        if (m.Opt_HP == 2) {
+            qe_summary_line(m);
+            const bool energy = m.hp_or_tc(m.Run) == 1;
+            headline_search_result(m, energy, energy ? 1e6 * m.E_HP_min : m.TC_min,
+                                   energy ? 1e6 * m.E_HP_max : m.TC_max);
+        }
         const int old = m.Run;
         m.Run = m.Run + 1;
         if (old >= m.NrRunT) break;
@@ -303,6 +316,8 @@ void simulate(Model& m) {
     start_up(m);
     run_loop(m);
     if (m.Opt_PrMat == 1) write_matprop(m);
+    progress_line_clear(m);
+    report_headline(m);
     new_message_period(m);
     msg(m, "Simulation finished");
     deallocate_arrays(m);
@@ -326,6 +341,7 @@ int vorn_main(Model& m) {
     } catch (const std::exception& e) {  // a failure no Part foresaw: still a stop with a reason
         report_fatal(m, std::string("Internal error: ") + e.what() + ". Program aborted");
     }
+    progress_line_clear(m);
     // Where the results are and how the run ended.
     report_end_of_run(m, status == 0 ? *m.con_out : *m.con_err);
     return status;
@@ -336,6 +352,7 @@ int run_vorn(int argc, const char* const* argv) {
     const int status = parse_command_line(argc, argv, m.opts, *m.con_out, *m.con_err);
     if (status == kEditCase) {
         const RunOptions& o = m.opts;
+        if (o.edit == "report") return print_case_report(o.edit_case, *m.con_out, *m.con_err);
         return o.edit == "set" ? set_case_values(o.edit_case, o.edit_args, *m.con_out, *m.con_err)
                                : get_case_values(o.edit_case, o.edit_args, *m.con_out, *m.con_err);
     }

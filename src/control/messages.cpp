@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "control/control.hpp"
 #include "support/stop.hpp"
 
 namespace vorn {
@@ -83,6 +84,7 @@ void msg_fmt(Model& m, std::string_view spec, std::initializer_list<FItem> items
 }
 
 void console(Model& m, std::string_view text) {
+    progress_line_clear(m);
     *m.con_out << text << '\n' << std::flush;
 }
 
@@ -141,6 +143,11 @@ void stop_on_console(Model& m, std::string_view text) {
 
 void report_end_of_run(Model& m, std::ostream& os) {
     if (!m.msg_unit.is_open()) return;
+    if (m.InputRejected == 1) {  // said by the validation: nothing computed
+        os << "Last line of " << shown_path(m.msg_unit.path()) << ": " << m.msg_last_line << '\n'
+           << std::flush;
+        return;
+    }
     std::string where = "Results are in " + shown_path(m.output_dir);
     const auto& runs = m.run_dirs_used;
     if (runs.size() == 1) {

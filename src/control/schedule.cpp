@@ -133,7 +133,8 @@ void qe_override(Model& m) {
     } else {
         stop_with_message(m, "Error in the QE.inp file. Program aborted");
     }
-    msg(m, "Ba2 has been set equal to Ba1 because Opt_HP=2");
+    // Once per QE iteration: every step of it does the same.
+    if (m.NTS == 0) msg(m, "Ba2 has been set equal to Ba1 because Opt_HP=2");
 }
 
 // Chooses the new step for NTS >= 1 (cases a to d); returns false when the

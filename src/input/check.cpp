@@ -4,12 +4,14 @@
 // the strand diameter.  Errors are all listed before the program stops, so
 // one run shows every problem of a case; warnings only inform.
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <string>
 
 #include "control/messages.hpp"
 #include "input/input.hpp"
+#include "input/step_items.hpp"
 #include "support/stop.hpp"
 
 namespace vorn {
@@ -382,6 +384,71 @@ void report_count(Model& m, int count, const char* text) {
     msg(m, line);
 }
 
+// Stored SI value per unit of a step file's value: the conversions the
+// reader makes (mm to m, uOhm to Ohm, ...); 1 for the units kept as read.
+double file_unit_scale(std::string_view unit) {
+    if (unit == "mm") return 1e-3;
+    if (unit == "mm2") return 1e-6;
+    if (unit == "mm3") return 1e-9;
+    if (unit == "uOhm" || unit == "uV per metre of cable") return 1e-6;
+    return 1.0;
+}
+
+// The special-value lists and tables of the auxiliary files, by the names
+// the range tests give them.
+const char* aux_file_of(const std::string& name) {
+    static const std::pair<const char*, const char*> kFiles[] = {
+        {"NBRaSp", "inp_RaSpecial.txt"},  {"NSRaSp", "inp_RaSpecial.txt"},
+        {"RaSp", "inp_RaSpecial.txt"},    {"NBRcSp", "inp_RcSpecial.txt"},
+        {"NSRcSp", "inp_RcSpecial.txt"},  {"RcSp", "inp_RcSpecial.txt"},
+        {"NBRhoSp", "inp_RhoSpecial.txt"}, {"NSRhoSp", "inp_RhoSpecial.txt"},
+        {"RhoSp", "inp_RhoSpecial.txt"},  {"NBIcL", "inp_IcLocal.txt"},
+        {"NsecIcL", "inp_IcLocal.txt"},   {"IcRatioSec", "inp_IcLocal.txt"},
+        {"F_Ra_w", "inp_RaRc_per_strand.txt"}, {"F_Rc_w", "inp_RaRc_per_strand.txt"},
+        {"P_HP_inp", "inp_EP.txt"},       {"NB_HP", "inp_EP.txt"},
+        {"Ns_HP", "inp_EP.txt"}};
+    for (const auto& [n, f] : kFiles)
+        if (name == n) return f;
+    return nullptr;
+}
+
+// The value with 15 significant digits, trailing zeros dropped: all the
+// digits of a value as typed in a file, without the last-bit noise of the
+// unit conversion (-5 uOhm, not -5.000000000000001).
+std::string shortest(double v) {
+    char buf[40];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    return std::string(buf, r.ptr);
+}
+
+// The line after a range error: where the value is and what it may be, in
+// the units of its file and with all the digits that tell them apart (the
+// prescribed line above it prints SI values in F12.6, where 5 uOhm reads
+// 0.000005).
+void range_detail(Model& m, const std::string& name, double value, double lower, double upper) {
+    const StepItemPlace at = find_step_item(name);
+    std::string where, unit;
+    double scale = 1.0;
+    if (at.item) {
+        int number = at.value + 1;
+        const auto& records = step_file_records()[std::size_t(at.step - 1)];
+        for (int r = 0; r < at.record; ++r) number += int(records[std::size_t(r)].size());
+        where = step_file_name(at.step) + ", item " + std::to_string(number) + " " + name;
+        unit = at.item->unit;
+        scale = file_unit_scale(unit);
+    } else if (const char* file = aux_file_of(name)) {
+        where = std::string(file) + ", " + name;
+        unit = "SI units, as stored";
+    } else {
+        where = name;
+        unit = "SI units, as stored";
+    }
+    std::string line = "  " + where + ": value " + shortest(value / scale) + ", allowed " +
+                       shortest(lower / scale) + " .. " + shortest(upper / scale);
+    if (!unit.empty()) line += " (" + unit + ")";
+    msg(m, line);
+}
+
 }  // namespace
 
 void checkd(Model& m, int& NrErr, const std::string& name, double value, double lower,
@@ -390,10 +457,12 @@ void checkd(Model& m, int& NrErr, const std::string& name, double value, double 
     const std::string n = name10(name);
     if (value < lower) {
         msg_fmt(m, kFormat, {n, " with value ", value, " is smaller than ", lower});
+        range_detail(m, name, value, lower, upper);
         ++NrErr;
     }
     if (value > upper) {
         msg_fmt(m, kFormat, {n, " with value ", value, " is larger than ", upper});
+        range_detail(m, name, value, lower, upper);
         ++NrErr;
     }
 }
@@ -403,10 +472,12 @@ void checki(Model& m, int& NrErr, const std::string& name, int value, int lower,
     const std::string n = name10(name);
     if (value < lower) {
         msg_fmt(m, kFormat, {n, " with value ", value, " is smaller than ", lower});
+        range_detail(m, name, value, lower, upper);
         ++NrErr;
     }
     if (value > upper) {
         msg_fmt(m, kFormat, {n, " with value ", value, " is larger than ", upper});
+        range_detail(m, name, value, lower, upper);
         ++NrErr;
     }
 }
@@ -439,7 +510,9 @@ void check_input_parameters(Model& m) {
             list_directed({NrErr, " errors detected in the input. Program is stopped"});
         if (!line.empty() && line.back() == '\n') line.pop_back();
         report_stop_reason(m, line);
-        *m.con_err << "The errors are listed in " << shown_path(m.msg_unit.path()) << '\n'
+        m.InputRejected = 1;
+        *m.con_err << "Nothing was computed: the errors are listed in "
+                   << shown_path(m.msg_unit.path()) << '\n'
                    << std::flush;
         throw ProgramStop{};
     }

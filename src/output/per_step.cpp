@@ -339,6 +339,18 @@ double signal_value(const Model& m, const Selection& s) {
     return e->real ? block_mean(m.*e->real, s) : block_mean(m.*e->integer, s);
 }
 
+// The unit of a signal as written: the multiplier scales the array's
+// values, so 1000 times a power in W is written in mW.  The factors with an
+// SI prefix (1e-3, 1e3, 1e6, 1e9) on a plain unit give the prefixed unit;
+// any other factor leaves the array's unit, and the "Multipl." row gives it.
+std::string signal_unit(const std::string& unit, double mult) {
+    static const char* const kPlain[] = {"(W)", "(J)", "(A)", "(V)", "(T)", "(K)"};
+    if (std::find(std::begin(kPlain), std::end(kPlain), unit) == std::end(kPlain)) return unit;
+    const char* prefix = mult == 1e3 ? "m" : mult == 1e6 ? "u" : mult == 1e9 ? "n"
+                       : mult == 1e-3 ? "k" : nullptr;
+    return prefix ? "(" + std::string(prefix) + unit.substr(1) : unit;
+}
+
 void signals_header(const Model& m, OutFile& f, int n) {
     static const Format numbers("(A14,A1,A11,200(A1,I11))");
     static const Format reals("(A14,A1,A11,200(A1,ES11.3))");
@@ -352,7 +364,7 @@ void signals_header(const Model& m, OutFile& f, int n) {
         sel.push_back(selection(m.signals, k));
         const Entry* e = find_entry(sel.back().code);
         names.emplace_back(e ? short_name(e->title) : "");
-        units.push_back(e ? unit_of(e->title) : "(-)");
+        units.push_back(e ? signal_unit(unit_of(e->title), sel.back().mult) : "(-)");
     }
 
     std::vector<FItem> items;
@@ -411,8 +423,10 @@ void write_nts(Model& m, int force) {
 }
 
 void write_progress(Model& m) {
-    // The last step of the schedule always gets its line.
-    if (!output_due(m, m.trig_prog, m.Time >= m.TimeEnd, m.dt_Prog, m.dT_Prog, m.dI_Prog)) return;
+    // The last step of the run always gets its line: the end of the
+    // schedule, or the resistive voltage above VoltStop.
+    const bool last = m.Time >= m.TimeEnd || m.VoltStopFlag == 1;
+    if (!output_due(m, m.trig_prog, last, m.dt_Prog, m.dT_Prog, m.dI_Prog)) return;
     static const Format head("(A5,A1,A14, A1,A14, 9(A1,A11), 16(A1,A13), 8(A1,A13))");
     static const Format line("(I5,A1,F14.9,A1,F14.7,9(A1,F11.4),16(A1,F13.6),8(A1,F13.6))");
     static const char* const names[36] = {

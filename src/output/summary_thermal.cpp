@@ -208,7 +208,7 @@ void last_steps(Model& m, SummaryLines& o) {
     o.header("========== Parameters for experienced users (STEP 16) ======================");
     o.value("One,", m.One, kNone);
     o.integer("IniRand,", m.IniRand, kNone);
-    o.value("EffLC,", m.EffLC, kNone);
+    o.value("EffLC,", m.EffLC, ",m");  // a length (m), as its input
     o.integer("NrItBack,", m.NrItBack, kNone);
     o.text(m.Opt_UnifCur1 == 0 ? "Calculate optimal current distr. in 1st time step"
                                : "Force uniform current distr. in 1st time step");

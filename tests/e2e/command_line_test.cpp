@@ -294,9 +294,9 @@ TEST_F(CommandLine, ZeroAndNegativeTimeStepsAreInputErrors) {
     ASSERT_GE(lines.size(), expected.size());
     EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()), expected);
     const std::string path = abs("VORN_data/Demo/Demo-001/output/VORN_messages.dat");
-    EXPECT_EQ(r.err, expected.back() + "\nThe errors are listed in " + path + "\nResults are in " +
-                         abs("VORN_data/Demo/Demo-001/output/") + "\nLast line of " + path + ": " +
-                         expected.back() + "\n");
+    // Nothing computed: no "Results are in".
+    EXPECT_EQ(r.err, expected.back() + "\nNothing was computed: the errors are listed in " + path +
+                         "\nLast line of " + path + ": " + expected.back() + "\n");
     EXPECT_FALSE(fs::exists(case_dir / "Run01" / "Progress.dat"));
 }
 

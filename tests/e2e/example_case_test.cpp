@@ -213,7 +213,7 @@ TEST_F(ExampleCase, OddStrandCountIsAnInputError) {
     // The stop on the error stream, followed by the file that lists the errors.
     const std::string path = abs("VORN_data/Demo/Demo-001/output/VORN_messages.dat");
     EXPECT_EQ(r.err.find("           1  errors detected in the input. Program is stopped\n"
-                         "The errors are listed in " +
+                         "Nothing was computed: the errors are listed in " +
                          path + "\n"),
               0u)
         << r.err;

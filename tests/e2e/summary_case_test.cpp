@@ -3,6 +3,7 @@
 // summaries that options add, and the material-property report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ const std::vector<std::string> kHeaders = {
     "===== Connections of each section to the left and the right =====",
     "===== Connections of each section to adjacent strands (L and R) =====",
     "===== Connections of each section to crossing sections =====",
+    // The result block appended at the end of the case.
+    "========== RESULT ==============================================================",
 };
 
 std::vector<std::string> headers(const fs::path& summary) {
@@ -67,8 +70,13 @@ TEST_P(ShippedExamples, SummaryHeadersInOrder) {
     ASSERT_LT(i + 19, lines.size());
     EXPECT_EQ(lines[i + 1].substr(0, 8), "       1");
     EXPECT_EQ(lines[i + 19], "      19     0.000");
-    // The file ends with the crossing table's last section (2 NS - 1, NS = 12).
-    EXPECT_EQ(lines.back(), "      23,        22");
+    // The summary proper ends with the crossing table's last section
+    // (2 NS - 1, NS = 12), then an empty line and the result block.
+    const auto result = std::find(lines.begin(), lines.end(), kHeaders.back());
+    ASSERT_NE(result, lines.end());
+    ASSERT_GE(result - lines.begin(), 2);
+    EXPECT_EQ(*(result - 2), "      23,        22");
+    EXPECT_EQ(*(result - 1), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Demo, ShippedExamples, ::testing::Values("001", "002", "003"));
@@ -80,8 +88,8 @@ TEST(ReportOptions, FieldLineAndMagnetisationAddTheirSummaries) {
     write_file(in / "inp_STEP14.txt", "1, 1, 20, 0, 0\n");
     const fs::path out = run_example(tmp, "001");
     auto expected = kHeaders;
-    expected.push_back("===== Summary Field Line =====");
-    expected.push_back("===== Summary Magnetisation =====");
+    expected.insert(expected.end() - 1, "===== Summary Field Line =====");
+    expected.insert(expected.end() - 1, "===== Summary Magnetisation =====");
     EXPECT_EQ(headers(out / "Summary.dat"), expected);
     const std::string text = read_file(out / "Summary.dat");
     EXPECT_NE(text.find("Calculate the Field along a Line"), std::string::npos);

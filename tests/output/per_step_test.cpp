@@ -197,9 +197,11 @@ TEST_F(PerStep, ProgressLines) {
 }
 
 TEST_F(PerStep, SignalsHeaderAndMeans) {
-    m.NrSignals = 2;
-    const double rows[2][8] = {{1, 3, 1, 1, 2, 2, 3, 0}, {2, 999, 1000, 1, 1, 1, 4, 0}};
-    for (int r = 0; r < 2; ++r)
+    // The third signal: currents times 1000, written in mA.
+    m.NrSignals = 3;
+    const double rows[3][8] = {
+        {1, 3, 1, 1, 2, 2, 3, 0}, {2, 999, 1000, 1, 1, 1, 4, 0}, {3, 3, 1000, 1, 1, 2, 2, 0}};
+    for (int r = 0; r < 3; ++r)
         for (int j = 0; j < 8; ++j) m.signals(r + 1, j + 1) = rows[r][j];
     m.Cs(1, 2) = 10.0;
     m.Cs(1, 3) = 11.0;
@@ -214,16 +216,16 @@ TEST_F(PerStep, SignalsHeaderAndMeans) {
     write_signals(m);
     EXPECT_EQ(read_file(dir.path() / "Signals.dat"),
               m.run_dir + "\n" +
-                  " Signal number,           ,          1,          2\n"
-                  "      Multipl.,           ,  1.000E+00,  1.000E+03\n"
-                  "      Ini band,           ,          1,          1\n"
-                  "      Fin band,           ,          2,          1\n"
-                  "   Ini section,           ,          2,          1\n"
-                  "   Fin section,           ,          3,          4\n"
-                  "           NTS,          t,         Cs,           \n"
-                  "           (-),        (s),        (A),        (-)\n"
-                  "             0,      0.000,     12.500,      0.000\n"
-                  "             1,      0.002,     13.500,      0.000\n");
+                  " Signal number,           ,          1,          2,          3\n"
+                  "      Multipl.,           ,  1.000E+00,  1.000E+03,  1.000E+03\n"
+                  "      Ini band,           ,          1,          1,          1\n"
+                  "      Fin band,           ,          2,          1,          1\n"
+                  "   Ini section,           ,          2,          1,          2\n"
+                  "   Fin section,           ,          3,          4,          2\n"
+                  "           NTS,          t,         Cs,           ,         Cs\n"
+                  "           (-),        (s),        (A),        (-),       (mA)\n"
+                  "             0,      0.000,     12.500,      0.000,  10000.000\n"
+                  "             1,      0.002,     13.500,      0.000,  14000.000\n");
 }
 
 }  // namespace

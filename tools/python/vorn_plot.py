@@ -335,7 +335,10 @@ class Plotter:
             a = axes[j][0]
             unit = last.units[j + 2].strip("()")
             mult = multipliers[j] if j < len(multipliers) else None
-            if mult not in (None, 1.0):
+            # The program writes the unit the values are in when the
+            # multiplier is an SI prefix of a plain unit (1000 x W: mW).
+            prefixed = mult in (1e-3, 1e3, 1e6, 1e9) and unit[:1] in "kmun" and len(unit) == 2
+            if mult not in (None, 1.0) and not prefixed:
                 unit = f"{unit} x {mult:g}"
             for k, x, c in zip(picked, times, colours):
                 a.plot(x, [r[j + 2] for r in t.blocks[k].rows], color=c, label=labels[k])

@@ -1,0 +1,180 @@
+// The result block at the end of a run (console, Summary.dat, vorn report)
+// against the result files the run wrote, and the end of a run stopped by
+// VoltStop.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_util.hpp"
+
+namespace vorn::test {
+namespace {
+
+const std::string kTitle =
+    "========== RESULT ==============================================================";
+
+std::vector<std::string> split(const std::string& text, char sep) {
+    std::vector<std::string> out;
+    std::stringstream ss(text);
+    for (std::string f; std::getline(ss, f, sep);) out.push_back(f);
+    return out;
+}
+
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// The block in console output: from its title to the line before "Results
+// are in".
+std::vector<std::string> block_of(const std::string& out) {
+    std::vector<std::string> block;
+    bool inside = false;
+    for (const std::string& line : split(out, '\n')) {
+        if (line == kTitle) inside = true;
+        if (line.rfind("Results are in", 0) == 0) inside = false;
+        if (inside) block.push_back(line);
+    }
+    return block;
+}
+
+std::string line_starting(const std::vector<std::string>& block, const std::string& head) {
+    for (const std::string& l : block)
+        if (l.rfind(head, 0) == 0) return l;
+    ADD_FAILURE() << "no line " << head;
+    return "";
+}
+
+// The numeric rows of a result table, split at the commas.
+std::vector<std::vector<double>> rows_of(const fs::path& file) {
+    std::vector<std::vector<double>> rows;
+    for (const std::string& line : read_lines(file)) {
+        std::vector<double> v;
+        for (const std::string& f : split(line, ',')) {
+            char* end = nullptr;
+            const double x = std::strtod(f.c_str(), &end);
+            if (end == f.c_str()) break;
+            v.push_back(x);
+        }
+        if (!v.empty()) rows.push_back(v);
+    }
+    return rows;
+}
+
+// Progress.dat: Pa_T and Pc_T (mW) are columns 17 and 18.
+double contact_loss_w(const std::vector<double>& row) { return (row.at(16) + row.at(17)) / 1000; }
+
+class ResultBlock : public ::testing::Test {
+protected:
+    ExeResult run(const std::string& nr) { return run_vorn_args(tmp.path(), {"Demo", nr}); }
+    fs::path dir(const std::string& nr) const {
+        return tmp.path() / "VORN_data" / "Demo" / ("Demo-" + nr);
+    }
+    void SetUp() override { copy_example(tmp.path()); }
+    TempDir tmp;
+};
+
+TEST_F(ResultBlock, StatesTheLossPerMetreAndPerCableAsProgressHasIt) {
+    const ExeResult r = run("001");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto block = block_of(r.out);
+    ASSERT_GE(block.size(), 6u) << r.out;
+    // 20 bands of 60 mm / 12 strands.
+    EXPECT_EQ(block.at(1), "Modelled cable length: 0.10000 m");
+    const auto rows = rows_of(dir("001") / "Run01" / "Progress.dat");
+    ASSERT_GE(rows.size(), 3u);
+    double largest = 0;
+    for (const auto& row : rows) largest = std::max(largest, contact_loss_w(row));
+    double per_m = 0, per_cable = 0, t = 0;
+    ASSERT_EQ(std::sscanf(line_starting(block, "Coupling loss (contacts), last:").c_str(),
+                          "Coupling loss (contacts), last: %lf W/m, %lf W, at t = %lf s", &per_m,
+                          &per_cable, &t),
+              3);
+    EXPECT_NEAR(per_cable, contact_loss_w(rows.back()), 1e-4 * per_cable);
+    EXPECT_NEAR(per_m, per_cable / 0.1, 1e-4 * per_m);
+    EXPECT_DOUBLE_EQ(t, rows.back().at(2));
+    ASSERT_EQ(std::sscanf(line_starting(block, "Coupling loss (contacts), largest:").c_str(),
+                          "Coupling loss (contacts), largest: %lf W/m, %lf W, at t = %lf s",
+                          &per_m, &per_cable, &t),
+              3);
+    EXPECT_NEAR(per_cable, largest, 1e-4 * largest);
+    EXPECT_NEAR(per_m, largest / 0.1, 1e-4 * per_m);
+    EXPECT_EQ(line_starting(block, "Quench:"),
+              "Quench: none (no section reached its critical current)");
+
+    // The same block closes Summary.dat, which names this version, and
+    // vorn report prints it again.
+    const auto summary = read_lines(dir("001") / "output" / "Summary.dat");
+    ASSERT_GE(summary.size(), block.size());
+    EXPECT_EQ(std::vector<std::string>(summary.end() - long(block.size()), summary.end()), block);
+    EXPECT_NE(read_file(dir("001") / "output" / "Summary.dat")
+                  .find(std::string("Version of VORN.exe: ") + VORN_VERSION),
+              std::string::npos);
+    const ExeResult rep = run_vorn_args(tmp.path(), {"report", dir("001").string()});
+    EXPECT_EQ(rep.status, 0) << rep.err;
+    EXPECT_EQ(split(rep.out, '\n'), block);
+    // Not on a terminal: no progress line on the error stream.
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ResultBlock, ReportOfACaseNotRunNamesTheMissingFile) {
+    const ExeResult rep = run_vorn_args(tmp.path(), {"report", dir("002").string()});
+    EXPECT_EQ(rep.status, 1);
+    EXPECT_NE(rep.err.find((dir("002") / "output" / "Summary.dat").string()), std::string::npos)
+        << rep.err;
+}
+
+TEST_F(ResultBlock, QuenchEnergySearchGivesEachRunWithItsBracket) {
+    const ExeResult r = run("009");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto block = block_of(r.out);
+    const auto sums = rows_of(dir("009") / "output" / "VORN_QE_Sum.dat");
+    ASSERT_EQ(sums.size(), 3u);
+    for (int run = 1; run <= 3; ++run) {
+        SCOPED_TRACE(run);
+        const auto& s = sums.at(std::size_t(run - 1));  // E_HP_min, E_HP_max at 10, 11
+        double mid = 0, lo = 0, hi = 0;
+        const std::string head = "Quench energy, run " + std::to_string(run) + ":";
+        ASSERT_EQ(std::sscanf(line_starting(block, head).c_str() + head.size(),
+                              " %lf uJ (between %lf and %lf uJ)", &mid, &lo, &hi),
+                  3);
+        EXPECT_NEAR(lo, s.at(9), 1e-3);
+        EXPECT_NEAR(hi, s.at(10), 1e-3);
+        EXPECT_NEAR(mid, (lo + hi) / 2, 1e-3);
+    }
+    // The field message once per QE iteration: one decision line each.
+    std::size_t iterations = 0;
+    for (int run = 1; run <= 3; ++run)
+        iterations += rows_of(dir("009") / ("Run0" + std::to_string(run)) / "VORN_QE.dat").size();
+    EXPECT_EQ(count(read_file(dir("009") / "output" / "VORN_messages.dat"),
+                    "Ba2 has been set equal to Ba1 because Opt_HP=2"),
+              iterations);
+}
+
+TEST_F(ResultBlock, RunStoppedByVoltStopWritesItsLastStep) {
+    const ExeResult r = run("005");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto block = block_of(r.out);
+    double t_stop = 0;
+    ASSERT_EQ(std::sscanf(line_starting(block, "Quench: resistive").c_str(),
+                          "Quench: resistive voltage above VoltStop at t = %lf s", &t_stop),
+              1);
+    // Progress.dat and a snapshot of every selected array at that step,
+    // although neither is due by its interval.
+    const auto rows = rows_of(dir("005") / "Run01" / "Progress.dat");
+    ASSERT_FALSE(rows.empty());
+    EXPECT_DOUBLE_EQ(rows.back().at(2), t_stop);
+    std::size_t last = 0;
+    char stamp[32];  // run number and time in us, as the snapshot names start
+    std::snprintf(stamp, sizeof stamp, " 1 %011ld ", long(t_stop * 1e6 + 0.5));
+    for (const auto& f : fs::directory_iterator(dir("005") / "Run01"))
+        if (f.path().filename().string().rfind(stamp, 0) == 0) ++last;
+    EXPECT_GE(last, 3u) << stamp;
+}
+
+}  // namespace
+}  // namespace vorn::test
