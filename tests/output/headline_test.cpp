@@ -117,8 +117,37 @@ TEST_F(ResultBlock, StatesTheLossPerMetreAndPerCableAsProgressHasIt) {
     const ExeResult rep = run_vorn_args(tmp.path(), {"report", dir("001").string()});
     EXPECT_EQ(rep.status, 0) << rep.err;
     EXPECT_EQ(split(rep.out, '\n'), block);
-    // Not on a terminal: no progress line on the error stream.
+    // Not on a terminal: no progress line on the error stream; CsAcc is a
+    // thirtieth of the largest coupling current (3.08 A): no warning.
     EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.find("Warning: CsAcc"), std::string::npos);
+}
+
+TEST_F(ResultBlock, WarnsWhenCsAccIsCoarseAgainstTheCouplingCurrents) {
+    ASSERT_EQ(run_vorn_args(tmp.path(), {"set", dir("001").string(), "CsAcc=0.5"}).status, 0);
+    const ExeResult r = run("001");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string warning = "Warning: CsAcc = 5.000E-01 A is more than a tenth of the largest "
+                                "coupling current of the run (";
+    EXPECT_NE(r.out.find(warning), std::string::npos) << r.out;
+    EXPECT_NE(read_file(dir("001") / "output" / "VORN_messages.dat").find(warning),
+              std::string::npos);
+}
+
+// On a terminal (a pseudo-terminal made by script(1)) the progress line is
+// drawn in place and taken off before the result block.
+TEST_F(ResultBlock, ProgressLineOnlyOnATerminal) {
+    if (std::system("command -v script > /dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+    const fs::path log = tmp.path() / "tty.txt";
+    const std::string cmd = "cd " + shell_quote(tmp.path().string()) + " && script -qec " +
+                            shell_quote(shell_quote(VORN_EXE) + " Demo 001") + " " +
+                            shell_quote(log.string()) + " > /dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string tty = read_file(log);
+    const auto shown = tty.find("% of the schedule");
+    ASSERT_NE(shown, std::string::npos) << tty;
+    EXPECT_LT(tty.find("\r\033[K"), tty.find(kTitle));
+    EXPECT_LT(shown, tty.find(kTitle));
 }
 
 TEST_F(ResultBlock, ReportOfACaseNotRunNamesTheMissingFile) {
