@@ -126,8 +126,13 @@ std::string shown_path(const std::string& path) {
 void report_stop_reason(Model& m, std::string_view text) {
     // The counts of suppressed messages come first: the reason stays the
     // last line of the messages file.
-    new_message_period(m);
-    if (m.msg_last_line != text) write_records(m, text);
+    // The messages file may be the file that failed (a full disk): the
+    // reason still reaches the error stream.
+    try {
+        new_message_period(m);
+        if (m.msg_last_line != text) write_records(m, text);
+    } catch (const WriteError&) {
+    }
     *m.con_err << text << '\n' << std::flush;
 }
 

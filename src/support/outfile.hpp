@@ -8,6 +8,11 @@
 // opened with OpenMode::Whole is written under a temporary name (the path
 // followed by ".tmp") and renamed into place when it is closed, so that it
 // exists either complete or not at all.
+//
+// Every commit, close and rename is checked: a failure (a full disk, a file
+// size limit, an I/O error) cuts the file back to the end of its last
+// complete record and throws WriteError, which names the file and the
+// system's reason.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +23,15 @@
 #include <string_view>
 
 #include "support/fmtwrite.hpp"
+#include "support/stop.hpp"
 
 namespace vorn {
+
+// A write, flush, close or rename of an output file failed.
+class WriteError : public FatalError {
+public:
+    WriteError(const std::string& path, int err);
+};
 
 enum class OpenMode {
     Replace,  // created, or emptied when it exists
@@ -42,7 +54,7 @@ public:
     bool open(const std::string& path, OpenMode mode);
     // Commits the records; a Whole file is renamed into place.
     void close();
-    bool is_open() const { return os_.is_open(); }
+    bool is_open() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
 
     // One record of plain text.
@@ -58,11 +70,15 @@ public:
 
 private:
     void add(std::string_view records);
-    // Closes the stream; a Whole file is renamed into place (keep) or its
+    // Closes the file; a Whole file is renamed into place (keep) or its
     // temporary removed.
     void finish(bool keep);
+    // After a failed system call (errno err): the file back to `good`
+    // bytes, closed (a Whole file's temporary removed), and WriteError.
+    [[noreturn]] void fail(long long good, int err);
 
-    std::ofstream os_;
+    int fd_ = -1;
+    bool append_ = false;
     std::string path_;
     std::string pending_;  // complete records not yet committed
     bool whole_ = false;
