@@ -125,6 +125,31 @@ void compose_case_directories(Model& m) {
     m.output_dir = cut(m, m.case_dir + "/output/", kNameLength, "output directory");
 }
 
+namespace {
+
+// One run of a case at a time: a second one stops before it writes
+// anything; the lock of a run that died is taken over with a warning.
+void lock_case(Model& m) {
+    std::string holder;
+    switch (m.case_lock.take(m.output_dir, holder)) {
+        case CaseLock::Result::Taken:
+            return;
+        case CaseLock::Result::TakenOver:
+            warn(m, "Warning: the lock " + shown_path(m.case_lock.path()) + " of process " + holder +
+                        ", which has ended, is taken over");
+            return;
+        case CaseLock::Result::Held:
+            stop_on_console(m, "The case is being run by process " + holder + " (lock " +
+                                   shown_path(m.case_lock.path()) +
+                                   "): wait until it ends, or stop it. Program aborted");
+        case CaseLock::Result::Failed:
+            stop_on_console(m, "Cannot make the lock file " + shown_path(m.case_lock.path()) +
+                                   ": " + holder + ". Program aborted");
+    }
+}
+
+}  // namespace
+
 void initialize_1(Model& m) {
     m.Pi = 3.141592653589793;
     m.Mu0 = 1.2566370614359173e-6;
@@ -158,6 +183,7 @@ void initialize_1(Model& m) {
         stop_on_console(m, not_found("Case directory", m.case_dir, root_hint(m)));
     if (!is_directory(m.output_dir) && !create_if_asked(m, m.output_dir, "output directory"))
         stop_on_console(m, not_found("Output directory", m.output_dir, kCreateHint));
+    lock_case(m);
     const std::string log = m.output_dir + "VORN_log.dat";
     if (!m.log_unit.open(log, OpenMode::Keep))
         stop_on_console(m, "Cannot open the log file " + shown_path(log));

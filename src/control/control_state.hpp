@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "control/case_lock.hpp"
 #include "support/oarray.hpp"
 #include "support/outfile.hpp"
 
@@ -102,6 +103,7 @@ struct ControlState {
     OutFile qe_unit;     // VORN_QE.dat of the run
     OutFile qesum_unit;  // VORN_QE_Sum.dat
     OutFile msg_unit;    // VORN_messages.dat (appended)
+    CaseLock case_lock;  // output/.vorn-lock while the case runs
 
     // --- command line and messages -----------------------------------------------
     RunOptions opts;

@@ -344,6 +344,7 @@ int vorn_main(Model& m) {
     progress_line_clear(m);
     // Where the results are and how the run ended.
     report_end_of_run(m, status == 0 ? *m.con_out : *m.con_err);
+    m.case_lock.release();
     return status;
 }
 

@@ -482,8 +482,33 @@ void checki(Model& m, int& NrErr, const std::string& name, int value, int lower,
     }
 }
 
+// The values of the input files that are not finite numbers (NaN, an
+// infinity, a literal beyond the largest double): each one an error, its
+// file, value and token named.  Every range test passes a NaN, so these
+// are caught here or not at all.
+void list_nonfinite_inputs(Model& m, int& NrErr, std::size_t from) {
+    for (std::size_t k = from; k < m.NonFiniteInputs.size(); ++k) {
+        msg(m, m.NonFiniteInputs[k]);
+        ++NrErr;
+    }
+}
+
+void stop_for_input_errors(Model& m, int NrErr) {
+    // A stop: its reason to the messages file and the error stream, with
+    // the file that lists the errors.
+    std::string line = list_directed({NrErr, " errors detected in the input. Program is stopped"});
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    report_stop_reason(m, line);
+    m.InputRejected = 1;
+    *m.con_err << "Nothing was computed: the errors are listed in "
+               << shown_path(m.msg_unit.path()) << '\n'
+               << std::flush;
+    throw ProgramStop{};
+}
+
 void check_input_parameters(Model& m) {
     int NrErr = 0;
+    list_nonfinite_inputs(m, NrErr, 0);
 
     check_cable(m, NrErr);
     check_fields(m, NrErr);
@@ -503,19 +528,7 @@ void check_input_parameters(Model& m) {
         report_count(m, NrWarn,
                      " warnings detected in the input. Program is continued but results may be "
                      "wrong");
-    if (NrErr > 0) {
-        // A stop: its reason to the messages file and the error stream, with
-        // the file that lists the errors.
-        std::string line =
-            list_directed({NrErr, " errors detected in the input. Program is stopped"});
-        if (!line.empty() && line.back() == '\n') line.pop_back();
-        report_stop_reason(m, line);
-        m.InputRejected = 1;
-        *m.con_err << "Nothing was computed: the errors are listed in "
-                   << shown_path(m.msg_unit.path()) << '\n'
-                   << std::flush;
-        throw ProgramStop{};
-    }
+    if (NrErr > 0) stop_for_input_errors(m, NrErr);
     if (m.DbgMsg == 1) msg(m, "Check_Input_Parameters finished");
 }
 

@@ -10,6 +10,11 @@ namespace vorn {
 void read_input_parameters(Model& m);
 void read_other_files(Model& m);
 void check_input_parameters(Model& m);
+// The values not finite numbers among NonFiniteInputs[from..], each an
+// error to the messages file, counted in NrErr.
+void list_nonfinite_inputs(Model& m, int& NrErr, std::size_t from);
+// After errors in the input: the count, the stop and where they are listed.
+[[noreturn]] void stop_for_input_errors(Model& m, int NrErr);
 
 // Range tests of the validation; both write to the messages file and count
 // errors in NrErr.

@@ -4,12 +4,17 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "support/oarray.hpp"
 
 namespace vorn {
 
 struct InputState {
+    // Values of the input files that are not finite numbers, as the readers
+    // described them: listed by the validation as errors.
+    std::vector<std::string> NonFiniteInputs;
+
     // --- STEP01: cable type and geometry ---------------------------------
     int Opt_SC = 0;       // 1 NbTi; 11, 12, 13 Nb3Sn type 1..3
     int Opt_Mat = 0;      // 1 copper

@@ -49,9 +49,10 @@ struct Column {
 
 // Rows i = first..last of the file at `path`, each one read: the running
 // number, then element i of every column's array.
-void read_numbered_rows(const std::string& path, int first, int last,
+void read_numbered_rows(Model& m, const std::string& path, int first, int last,
                         std::initializer_list<Column> columns) {
-    ListReader r = ListReader::from_file(path);
+    CaseFile f(m, path);
+    ListReader& r = f.r;
     int index = 0;
     std::vector<RItem> items;
     for (int i = first; i <= last; ++i) {
@@ -65,14 +66,15 @@ void read_numbered_rows(const std::string& path, int first, int last,
 }  // namespace
 
 void read_str_mech(Model& m) {
-    read_numbered_rows(input_path(m, "inp_StrMech.txt"), 1, m.NS,
+    read_numbered_rows(m, input_path(m, "inp_StrMech.txt"), 1, m.NS,
                        {{"CuSCw", &m.CuSCw}, {"RRRw", &m.RRRw}});
 }
 
 // A count, then that many rows: running number, band, section, RRR.  Every
 // section not listed keeps RRR_con.
 void read_rrr_per_section(Model& m) {
-    ListReader r = ListReader::from_file(input_path(m, "inp_RRR_per_section.txt"));
+    CaseFile f(m, input_path(m, "inp_RRR_per_section.txt"));
+    ListReader& r = f.r;
     int n = 0;
     r.read({{"count", &n}});
     for (int k = 1; k <= n; ++k) {
@@ -87,7 +89,7 @@ void read_rrr_per_section(Model& m) {
 }
 
 void read_long_var_b(Model& m) {
-    read_numbered_rows(input_path(m, "inp_LongVarB.txt"), 1, m.NB,
+    read_numbered_rows(m, input_path(m, "inp_LongVarB.txt"), 1, m.NB,
                        {{"ba1_long", &m.ba1_long}, {"ba2_long", &m.ba2_long}});
 }
 
@@ -96,7 +98,7 @@ void read_long_var_b(Model& m) {
 // the sections.
 void read_b_posit(Model& m) {
     const std::string path = input_path(m, "inp_B-posit.txt");
-    read_numbered_rows(path, 1, m.NS,
+    read_numbered_rows(m, path, 1, m.NS,
                        {{"bpx_inp", &m.bpx_inp}, {"bpy_inp", &m.bpy_inp}, {"bpz_inp", &m.bpz_inp}});
     double largest = 0;
     for (int i = 1; i <= m.NS; ++i) {
@@ -151,7 +153,7 @@ void read_sf_table(Model& m) {
     }
     m.sff_x.allocate(2, m.NS_2m1, 0.0);
     m.sff_y.allocate(2, m.NS_2m1, 0.0);
-    read_numbered_rows(std::string(VORN_SF_DIR) + name, 2, m.NS_2m1,
+    read_numbered_rows(m, std::string(VORN_SF_DIR) + name, 2, m.NS_2m1,
                        {{"sff_x", &m.sff_x}, {"sff_y", &m.sff_y}});
     const double f = (thick ? 28.0 : 36.0) / m.NS;
     for (int s = 2; s <= m.NS_2m1; ++s) {
@@ -161,7 +163,7 @@ void read_sf_table(Model& m) {
 }
 
 void read_rarc_per_strand(Model& m) {
-    read_numbered_rows(input_path(m, "inp_RaRc_per_strand.txt"), 1, m.NS,
+    read_numbered_rows(m, input_path(m, "inp_RaRc_per_strand.txt"), 1, m.NS,
                        {{"F_Ra_w", &m.F_Ra_w}, {"F_Rc_w", &m.F_Rc_w}});
     debug_line(m, "Read parameters STEP 5 (inp_RaRc_per_strand) finished");
 }
@@ -170,7 +172,7 @@ void read_rarc_per_strand(Model& m) {
 // lie on the NB+1 planes between and at the ends of the bands: the last
 // plane takes the value of the last band.
 void read_long_var_r(Model& m) {
-    read_numbered_rows(input_path(m, "inp_LongVarR.txt"), 1, m.NB,
+    read_numbered_rows(m, input_path(m, "inp_LongVarR.txt"), 1, m.NB,
                        {{"ralong", &m.ralong}, {"rclong", &m.rclong}});
     m.ralong(m.NB + 1) = m.ralong(m.NB);
     m.rclong(m.NB + 1) = m.rclong(m.NB);
@@ -178,12 +180,13 @@ void read_long_var_r(Model& m) {
 }
 
 void read_long_var_rho(Model& m) {
-    read_numbered_rows(input_path(m, "inp_LongVarRho.txt"), 1, m.NB, {{"rholong", &m.rholong}});
+    read_numbered_rows(m, input_path(m, "inp_LongVarRho.txt"), 1, m.NB,
+                       {{"rholong", &m.rholong}});
     debug_line(m, "Read parameters STEP 5 (inp_LongVarRho) finished");
 }
 
 void read_str_ic(Model& m) {
-    read_numbered_rows(input_path(m, "inp_StrIc.txt"), 1, m.NS,
+    read_numbered_rows(m, input_path(m, "inp_StrIc.txt"), 1, m.NS,
                        {{"ICRATw", &m.ICRATw}, {"NPOWw", &m.NPOWw}});
     debug_line(m, "Read parameters STEP 7 (inp_StrIc) finished");
 }
@@ -192,6 +195,7 @@ void read_str_ic(Model& m) {
 // scaling factors of STEP09 applied.
 void read_surf_vol(Model& m) {
     read_numbered_rows(
+        m,
         input_path(m, "inp_SurfVol.txt"), 2, m.NS_2m1,
         {{"A_Ad", &m.A_Ad}, {"A_Cr", &m.A_Cr}, {"A_He", &m.A_He}, {"Vol_He", &m.Vol_He}});
     for (int s = 2; s <= m.NS_2m1; ++s) {
@@ -205,7 +209,7 @@ void read_surf_vol(Model& m) {
 
 // Share of the cable current per wire at both cable ends, in %.
 void read_str_cur(Model& m) {
-    read_numbered_rows(input_path(m, "inp_StrCur.txt"), 1, m.NS,
+    read_numbered_rows(m, input_path(m, "inp_StrCur.txt"), 1, m.NS,
                        {{"CWB1perc", &m.CWB1perc}, {"CWB2perc", &m.CWB2perc}});
     debug_line(m, "Read parameters STEP 12 (inp_StrCur) finished");
 }
@@ -231,7 +235,8 @@ void read_special_list(Model& m, const SpecialList& L) {
     std::vector<int> band, index;
     std::vector<double> value;
     if (L.count > 0) {
-        ListReader r = ListReader::from_file(input_path(m, L.file));
+        CaseFile f(m, input_path(m, L.file));
+        ListReader& r = f.r;
         std::vector<RItem> items;
         int running = 0, b = 0, i = 0;
         double v = 0;

@@ -6,8 +6,23 @@
 #include <string>
 
 #include "control/model.hpp"
+#include "support/listread.hpp"
 
 namespace vorn::input_files {
+
+// A reader of one of the case's files: the values it found not to be finite
+// numbers join the validation's list (NonFiniteInputs) when it is done.
+struct CaseFile {
+    CaseFile(Model& model, const std::string& path) : m(model), r(ListReader::from_file(path)) {}
+    ~CaseFile() {
+        m.NonFiniteInputs.insert(m.NonFiniteInputs.end(), r.nonfinite().begin(),
+                                 r.nonfinite().end());
+    }
+    CaseFile(const CaseFile&) = delete;
+    CaseFile& operator=(const CaseFile&) = delete;
+    Model& m;
+    ListReader r;
+};
 
 // Full name of a file of the case's input directory.
 std::string input_path(const Model& m, const std::string& file);

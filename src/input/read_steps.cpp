@@ -21,8 +21,8 @@ namespace {
 
 // Reads every record of a step file into the store, as its item table says.
 void read_step(Model& m, int step) {
-    ListReader r = ListReader::from_file(input_path(m, step_file_name(step)));
-    for (const StepRecord& record : step_file_records()[step - 1]) read_step_record(r, m, record);
+    CaseFile f(m, input_path(m, step_file_name(step)));
+    for (const StepRecord& record : step_file_records()[step - 1]) read_step_record(f.r, m, record);
 }
 
 void step_done(Model& m, int step) {

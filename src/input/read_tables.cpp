@@ -171,7 +171,8 @@ QERow read_qe_row(ListReader& r, int k) {
 }  // namespace
 
 void read_time_steps(Model& m) {
-    ListReader r = ListReader::from_file(input_path(m, "inp_TimeSteps.txt"));
+    CaseFile f(m, input_path(m, "inp_TimeSteps.txt"));
+    ListReader& r = f.r;
     std::vector<StepRow> rows;
     for (int i = 0; i <= m.NrSteps_inp; ++i) rows.push_back(read_step_row(r, i));
 
@@ -203,7 +204,8 @@ void read_heat_pulses(Model& m) {
         return;
     }
     const std::string path = input_path(m, "inp_EP.txt");
-    ListReader r = ListReader::from_file(path);
+    CaseFile f(m, path);
+    ListReader& r = f.r;
     const long long capacity = value_capacity(path);
     double unused = 0;
     const std::vector<double> bands =
@@ -238,7 +240,8 @@ void read_heat_pulses(Model& m) {
 void read_qe_runs(Model& m) {
     std::vector<QERow> rows;
     if (m.Opt_HP == 2) {
-        ListReader r = ListReader::from_file(input_path(m, "inp_QE.txt"));
+        CaseFile f(m, input_path(m, "inp_QE.txt"));
+        ListReader& r = f.r;
         for (int k = 1; k <= m.NrRunT; ++k) rows.push_back(read_qe_row(r, k));
     }
     // With Opt_HP = 2 the rows read give the size; an invalid Opt_HP above 2
@@ -312,7 +315,8 @@ void read_selection(Model& m, const char* file, const char* name, int count, RAr
     if (count > kTableRows)
         msg(m, std::string(file) + ": " + std::to_string(count) +
                    " rows requested, only the first " + std::to_string(kTableRows) + " are used");
-    ListReader r = ListReader::from_file(input_files::input_path(m, file));
+    input_files::CaseFile f(m, input_files::input_path(m, file));
+    ListReader& r = f.r;
     std::vector<RItem> items;
     for (int i = 1; i <= std::min(count, kTableRows); ++i) {
         items.clear();
@@ -325,8 +329,12 @@ void read_selection(Model& m, const char* file, const char* name, int count, RAr
 }  // namespace
 
 void read_other_files(Model& m) {
+    const std::size_t checked = m.NonFiniteInputs.size();  // listed by the validation
     read_selection(m, "inp_WrArrays.txt", "wrarrays", m.NrWrArrays, m.wrarrays, true);
     read_selection(m, "inp_Signals.txt", "signals", m.NrSignals, m.signals, false);
+    int NrErr = 0;
+    list_nonfinite_inputs(m, NrErr, checked);
+    if (NrErr > 0) stop_for_input_errors(m, NrErr);
     input_files::debug_line(m, "Read_other_files finished");
 }
 

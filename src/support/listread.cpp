@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -427,8 +428,16 @@ void ListReader::read(const std::vector<RItem>& items, std::vector<ValuePlace>* 
             got.emplace_back(v);
         } else if (std::holds_alternative<double*>(it.target)) {
             double v = 0;
-            const Conv c = cur.quoted ? Conv::Bad : parse_real(cur.text, v);
+            Conv c = cur.quoted ? Conv::Bad : parse_real(cur.text, v);
+            if (c == Conv::Range) {  // beyond the largest double: an infinity
+                v = cur.text.front() == '-' ? -std::numeric_limits<double>::infinity()
+                                            : std::numeric_limits<double>::infinity();
+                c = Conv::Ok;
+            }
             if (c != Conv::Ok) throw refuse(c, "a real number", "too large for a real number");
+            if (!std::isfinite(v))
+                nonfinite_.push_back("File " + name_ + ": " + on + " is " + quote(cur.raw) +
+                                     ", not a finite number");
             got.emplace_back(v);
         } else {
             got.emplace_back(cur.text);

@@ -72,6 +72,12 @@ public:
     // 1-based number of the next record to be read.
     int next_line() const { return line_ + 1; }
     const std::string& name() const { return name_; }
+    // The real values read so far that are not finite numbers (NaN, an
+    // infinity, or a literal beyond the largest double, read as an
+    // infinity), one description per value naming the file, the value and
+    // the token: a case's readers hand them to the validation, which lists
+    // them with the other errors.
+    const std::vector<std::string>& nonfinite() const { return nonfinite_; }
 
 private:
     ListReader(std::string text, std::string name);
@@ -79,6 +85,7 @@ private:
     std::string name_;
     std::vector<std::string> lines_;
     int line_ = 0;  // index of the next unread record
+    std::vector<std::string> nonfinite_;
 };
 
 // Reads one answer from a console stream as one list-directed text item

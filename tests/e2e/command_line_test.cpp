@@ -290,9 +290,14 @@ TEST_F(CommandLine, ZeroAndNegativeTimeStepsAreInputErrors) {
         "inp_TimeSteps.txt)",
         "dt_inp(3)  with value     Infinity should be positive and finite (time-step length in "
         "inp_TimeSteps.txt)",
-        "           3  errors detected in the input. Program is stopped"};
-    ASSERT_GE(lines.size(), expected.size());
+        "           4  errors detected in the input. Program is stopped"};
+    ASSERT_GE(lines.size(), expected.size() + 1);
     EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()), expected);
+    // The infinity is also an input that is not a finite number, listed first.
+    EXPECT_NE(read_file(case_dir / "output" / "VORN_messages.dat")
+                  .find("inp_TimeSteps.txt: value 10 (dt_inp(3)) on line 4 is \"Inf\", not a "
+                        "finite number"),
+              std::string::npos);
     const std::string path = abs("VORN_data/Demo/Demo-001/output/VORN_messages.dat");
     // Nothing computed: no "Results are in".
     EXPECT_EQ(r.err, expected.back() + "\nNothing was computed: the errors are listed in " + path +

@@ -108,7 +108,24 @@ TEST(ListReaderValues, Reals) {
     for (const char* tok :
          {"1.5x", "e5", ".", "1e", "1d", "1.0+", "1e+-3", "--1", "infin", "nanx", "0x1p3", "'1.5'"})
         EXPECT_HAS(error_of<double>(tok), "is \"" + std::string(tok) + "\", not a real number");
-    EXPECT_HAS(error_of<double>("1e400"), "too large");
+    // Beyond the largest double: an infinity, noted (as NaN and the
+    // infinities are) for the validation to list.
+    EXPECT_EQ(value_of<double>("1e400"), INFINITY);
+    EXPECT_EQ(value_of<double>("-1.5D999"), -INFINITY);
+}
+
+TEST(ListReaderValues, NonFiniteRealsAreNotedWithFileItemAndToken) {
+    ListReader r = ListReader::from_text("1.5, NaN, 2*1e400\n-Inf 7\n", "case.txt");
+    double a = 0, b = 0, c = 0, d = 0, e = 0;
+    r.read({{"a", &a}, {"b", &b}, {"c", &c}, {"d", &d}});
+    EXPECT_EQ(r.nonfinite(),
+              (std::vector<std::string>{
+                  "File case.txt: value 2 (b) on line 1 is \"NaN\", not a finite number",
+                  "File case.txt: value 3 (c) on line 1 is \"2*1e400\", not a finite number",
+                  "File case.txt: value 4 (d) on line 1 is \"2*1e400\", not a finite number"}));
+    r.read({{"e", &e}});
+    EXPECT_EQ(e, -INFINITY);
+    EXPECT_EQ(r.nonfinite().size(), 4u);
 }
 
 TEST(ListReaderValues, Integers) {
