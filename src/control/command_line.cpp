@@ -21,8 +21,9 @@ const char* const kAbout =
 const char* const kFooter =
     "Without SUBDIR and CASE, vorn asks for them on the console (the dialogue).\n"
     "'vorn set CASE_DIR NAME=VALUE ...' and 'vorn get CASE_DIR [NAME ...]' edit and\n"
-    "show the values of a case's step files by name (see 'vorn set --help'); a case\n"
-    "whose SUBDIR is literally set or get runs as 'vorn -- set 001'.\n"
+    "show the values of a case's step files by name (see 'vorn set --help');\n"
+    "'vorn report CASE_DIR' prints the result block of the case's last run.  A case\n"
+    "whose SUBDIR is literally set, get or report runs as 'vorn -- set 001'.\n"
     "The case lives in ROOT/SUBDIR/SUBDIR-CASE/ with the directories input/ (read),\n"
     "output/ and Run01/, Run02/, ... (written); e.g. 'vorn Demo 001' runs\n"
     "ROOT/Demo/Demo-001/.  A relative ROOT is taken from the working directory.\n"
