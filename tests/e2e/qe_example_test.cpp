@@ -5,6 +5,9 @@
 // stop the program before the first run.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -139,7 +142,24 @@ TEST_F(QEExample, EnergiesFallWithCurrentBetweenEnthalpyBounds) {
         EXPECT_LT(e_max, upper) << run;
         EXPECT_LT(e_max, previous_min) << run;  // falls as the current rises
         previous_min = e_min;
+        // The console's result block states the run's bracket.
+        char line[160];
+        std::snprintf(line, sizeof line, "Quench energy, run %d: %.3f uJ (between %.3f and %.3f uJ)",
+                      run, (v[9] + v[10]) / 2, v[9], v[10]);
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     }
+    // The field message once per QE iteration (each ends with one decision
+    // line), not at every step.
+    std::size_t iterations = 0, notes = 0;
+    for (const char* run : {"Run01", "Run02", "Run03"})
+        for (const std::string& l : read_lines(dir / run / "VORN_QE.dat"))
+            if (!l.empty() && std::isdigit(static_cast<unsigned char>(l.back())) &&
+                l.find("QE_Dec") == std::string::npos && l.find(',') != std::string::npos &&
+                std::isdigit(static_cast<unsigned char>(l[l.find_first_not_of(' ')])))
+                ++iterations;
+    for (const std::string& l : read_lines(dir / "output" / "VORN_messages.dat"))
+        if (l == "Ba2 has been set equal to Ba1 because Opt_HP=2") ++notes;
+    EXPECT_EQ(notes, iterations);
 }
 
 TEST_F(QEExample, AnIterationStartsFromTheStateOfAFreshSearch) {

@@ -23,12 +23,6 @@ std::vector<std::string> split(const std::string& text, char sep) {
     return out;
 }
 
-std::size_t count(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
 // The block in console output: from its title to the line before "Results
 // are in".
 std::vector<std::string> block_of(const std::string& out) {
@@ -157,32 +151,7 @@ TEST_F(ResultBlock, ReportOfACaseNotRunNamesTheMissingFile) {
         << rep.err;
 }
 
-TEST_F(ResultBlock, QuenchEnergySearchGivesEachRunWithItsBracket) {
-    const ExeResult r = run("009");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const auto block = block_of(r.out);
-    const auto sums = rows_of(dir("009") / "output" / "VORN_QE_Sum.dat");
-    ASSERT_EQ(sums.size(), 3u);
-    for (int run = 1; run <= 3; ++run) {
-        SCOPED_TRACE(run);
-        const auto& s = sums.at(std::size_t(run - 1));  // E_HP_min, E_HP_max at 10, 11
-        double mid = 0, lo = 0, hi = 0;
-        const std::string head = "Quench energy, run " + std::to_string(run) + ":";
-        ASSERT_EQ(std::sscanf(line_starting(block, head).c_str() + head.size(),
-                              " %lf uJ (between %lf and %lf uJ)", &mid, &lo, &hi),
-                  3);
-        EXPECT_NEAR(lo, s.at(9), 1e-3);
-        EXPECT_NEAR(hi, s.at(10), 1e-3);
-        EXPECT_NEAR(mid, (lo + hi) / 2, 1e-3);
-    }
-    // The field message once per QE iteration: one decision line each.
-    std::size_t iterations = 0;
-    for (int run = 1; run <= 3; ++run)
-        iterations += rows_of(dir("009") / ("Run0" + std::to_string(run)) / "VORN_QE.dat").size();
-    EXPECT_EQ(count(read_file(dir("009") / "output" / "VORN_messages.dat"),
-                    "Ba2 has been set equal to Ba1 because Opt_HP=2"),
-              iterations);
-}
+// The search's lines of the block: qe_example_test.cpp.
 
 TEST_F(ResultBlock, RunStoppedByVoltStopWritesItsLastStep) {
     const ExeResult r = run("005");
