@@ -5,8 +5,9 @@ import time
 import numpy as np
 
 import netmodel as nm
+import report
 from report import Item
-from vcase import MU0, snapshot_array, wr_arrays
+from vcase import MU0
 
 # The strands, pitch and thickness of Demo-001; width 0.55 N d (a compact cable).
 D_STR, LP, TH = 0.825, 60.0, 1.6          # mm
@@ -147,8 +148,7 @@ coupling: the deficit falls as 1/length.""")
 
 
 def _figure1(figdir, res, finite, it):
-    import matplotlib.pyplot as plt
-    fig, ax = plt.subplots(1, 2, figsize=(11, 4))
+    fig, ax = report.figure()
     sty = {"c": ("C0", "crossing, ⊥"), "a": ("C1", "adjacent, ⊥"), "p": ("C2", "adjacent, ∥")}
     for m, rows in res.items():
         a = np.array(rows)
@@ -158,24 +158,15 @@ def _figure1(figdir, res, finite, it):
             ax[0].plot(a[:, 0], a[:, 3] / a[:, 2], "x--", color=col, label=lab + ": own discrete model")
     n = np.linspace(8, 80, 100)
     ax[0].fill_between(n, 1 - 1 / n, 1 + 1 / n, color="0.85", label="band 1 ± 1/N")
-    ax[0].set_xlabel("strands N")
-    ax[0].set_ylabel("loss / closed form")
-    ax[0].set_title("infinitely long cable")
-    ax[0].legend(fontsize=7)
+    report.label(ax[0], "strands N", "loss / closed form", "infinitely long cable", legend=7)
     for lab, a in finite.items():
         ax[1].plot(a[:, 0], a[:, 1], "o-", label=lab)
         ax[1].plot(a[:, 0], 1 - (1 - a[-1, 1]) * a[-1, 0] / a[:, 0], ":", color="0.5")
-    ax[1].set_xscale("log", base=2)
-    ax[1].set_xlabel("cable length (twist pitches)")
-    ax[1].set_ylabel("steady loss / infinitely long cable")
-    ax[1].set_title("finite cable (dotted: 1 − c·Lp/L)")
-    ax[1].legend(fontsize=8)
-    fig.tight_layout()
-    path = f"{figdir}/item1_coupling_loss.png"
-    fig.savefig(path, dpi=90)
-    plt.close(fig)
-    it.figures.append((path, "steady coupling loss against the closed forms (left) and the "
-                             "finite cable's approach to the infinitely long one (right)"))
+    report.label(ax[1], "cable length (twist pitches)", "steady loss / infinitely long cable",
+                 "finite cable (dotted: 1 − c·Lp/L)", xlog=2)
+    report.save(it, fig, figdir, "item1_coupling_loss.png", "steady coupling loss against the "
+                "closed forms (left) and the finite cable's approach to the infinitely long one "
+                "(right)")
 
 
 def tau_from_progress(p):
@@ -220,7 +211,6 @@ def item2(runner, figdir, quick):
         fin = program_tau(runner, f"{name}f", *args, bdot, dur, dt)
         inf1 = program_tau(runner, f"{name}i1", cb["N"], 1, *args[2:], bdot, 12 * est, est / 40, 1.0)
         inf10 = program_tau(runner, f"{name}i10", cb["N"], 1, *args[2:], bdot, 12 * est, est / 40, 10.0)
-        t1 = time.process_time()
         cab2 = nm.InfiniteCable(cb["N"], si(cb["w"]), si(cb["t"]), si(cb["lp"]), cb["ra"] * 1e-6,
                                 cb["rc"] * 1e-6, nz=16)
         slow2, tau2, p2 = cab2.ramp_transient(si(cb["d"]), n_t=120)
@@ -281,19 +271,14 @@ def _near(sc, N, wt):
 
 
 def _figure2(figdir, rows, sc, it):
-    import matplotlib.pyplot as plt
-    fig, ax = plt.subplots(1, 2, figsize=(11, 4))
+    fig, ax = report.figure()
     for N, mk in zip(sorted(set(sc[:, 0])), "os^"):
         s = sc[sc[:, 0] == N]
         wt = s[:, 1] / s[:, 2]
         ax[0].plot(wt, s[:, 4] / s[:, 3], mk + "-", label=f"N = {int(N)}: program")
         ax[0].plot(wt, s[:, 5] / s[:, 3], mk + "--", mfc="none", label=f"N = {int(N)}: own 2-D model")
-    ax[0].set_xscale("log")
-    ax[0].set_yscale("log")
-    ax[0].set_xlabel("w / t")
-    ax[0].set_ylabel("τ / (µ0·Lp·N(N−1)·w / (120·Rc·t))")
-    ax[0].set_title("infinitely long cable")
-    ax[0].legend(fontsize=7)
+    report.label(ax[0], "w / t", "τ / (µ0·Lp·N(N−1)·w / (120·Rc·t))", "infinitely long cable",
+                 legend=7, xlog=10, ylog=10)
     names, vals, labs = [], [], ["estimate", "program, ∞, EffLC 1 m", "program, ∞, EffLC 10 m",
                                  "own 2-D model", "program, finite", "own finite network"]
     for n, r in rows.items():
@@ -306,12 +291,8 @@ def _figure2(figdir, rows, sc, it):
     ax[1].set_xticks(x + 0.17, labs, rotation=25, ha="right", fontsize=7)
     ax[1].set_ylabel("τ / estimate")
     ax[1].legend(fontsize=8)
-    fig.tight_layout()
-    path = f"{figdir}/item2_time_constant.png"
-    fig.savefig(path, dpi=90)
-    plt.close(fig)
-    it.figures.append((path, "coupling time constant over the textbook estimate: against w/t "
-                             "(left), and for the cables of the text (right)"))
+    report.save(it, fig, figdir, "item2_time_constant.png", "coupling time constant over the "
+                "textbook estimate: against w/t (left), and for the cables of the text (right)")
 
 
 def _text2(it, rows, sc):

@@ -5,8 +5,9 @@ import time
 import numpy as np
 
 import materials as mat
+import report
 from report import Item
-from vcase import MU0
+from vcase import MU0, section_lengths
 
 # ----------------------------------------------------------------- item 3
 IC3 = 50.0           # A: a low critical current keeps the penetration field small
@@ -47,25 +48,16 @@ def item3(runner, figdir, quick):
                area, 2 * ms * dbpp, (1 - 2 * bp / dbpp, 1.002), unit="T²", fmt="%.5f")
         curves.append((tag, B, M, ms, sel))
     it.cpu = time.process_time() - t0
-    import matplotlib.pyplot as plt
-    fig, ax = plt.subplots(1, 2, figsize=(11, 4))
+    fig, ax = report.figure()
     for (tag, B, M, ms, sel), col in zip(curves, ("C0", "C1")):
         ax[0].plot(B, M * 1e3, color=col, label=tag)
         ax[0].axhline(ms * 1e3, color=col, ls=":")
         ax[0].axhline(-ms * 1e3, color=col, ls=":")
         ax[1].plot(B[sel], M[sel] * 1e3, color=col, label=tag)
-    ax[0].set_xlabel("B (T)")
-    ax[0].set_ylabel("µ0·M (mT)")
-    ax[0].set_title("whole history (dotted: ±µ0·M_s)")
-    ax[0].legend(fontsize=8)
-    ax[1].set_xlabel("B (T)")
-    ax[1].set_title("second cycle 5 → 7 → 5 T")
-    fig.tight_layout()
-    path = f"{figdir}/item3_magnetisation.png"
-    fig.savefig(path, dpi=90)
-    plt.close(fig)
-    it.figures.append((path, "filament magnetisation of Demo-008's cable over a field history "
-                             "0 → 5 T and two cycles 5 ↔ 7 T"))
+    report.label(ax[0], "B (T)", "µ0·M (mT)", "whole history (dotted: ±µ0·M_s)")
+    report.label(ax[1], "B (T)", title="second cycle 5 → 7 → 5 T", legend=None)
+    report.save(it, fig, figdir, "item3_magnetisation.png", "filament magnetisation of Demo-008's "
+                "cable over a field history 0 → 5 T and two cycles 5 ↔ 7 T")
     it.say(f"""
 **Case.** `Demo-008` (12 strands, magnetisation of bands 2 of 4 recorded) with
 `IcCon` = {IC3:g} A (Jc = {jc / 1e6:.0f} A/mm² over the strand section, the program's
@@ -91,27 +83,17 @@ def item4(runner, figdir, quick):
     t0 = time.process_time()
     N, w, lp, d, cusc, B, T0 = 8, 3.5e-3, 40e-3, 0.825e-3, 1.8, 5.0, 4.2
     A = np.pi * d * d / 4
-    secs = list(range(2, 2 * N))
-    Ls = np.array([(2 if s in (2, 2 * N - 1) else 1) * np.hypot(w, lp / 2) / N for s in secs])
-    V = A * Ls.sum()
+    V = A * section_lengths(N, w, lp)[1].sum()
     vcu, vsc = V * cusc / (1 + cusc), V / (1 + cusc)
     tcs = float(mat.tc_field(B))
     T_end = 40.0
     E_end = mat.strand_enthalpy(T0, T_end, vcu, vsc, B, tcs)
-    dur = 10.0                                   # ms
-    pw = E_end / (dur * 1e-3) * Ls / Ls.sum() * 1e3   # mW per section, by its volume
-    text = "0 " + " ".join("1" for _ in secs) + "\n0 " + " ".join(map(str, secs)) + "\n"
-    text += "0 " + " ".join("0" for _ in secs) + "\n"
-    for tt in (0.001, dur):
-        text += "%g " % tt + " ".join("%.8g" % x for x in pw) + "\n"
-    text += "%g " % (dur + 0.001) + " ".join("0" for _ in secs) + "\n"
     table = mat.enthalpy_table(T0, 60.0, vcu, vsc, B, tcs)
     runs = []
     for dt in ([1e-4] if quick else [1e-4, 2.5e-5]):
         c = runner.case("H", "ad%d" % round(dt * 1e6), "005")
-        c.write_input("inp_EP.txt", text)
-        c.set(Opt_Cable=1, NB=1, NBMut=0, NrWrArrays=0, NrSignals=0, Opt_HP=1, Opt_UnifCur1=0,
-              dt_Prog=dt / 2, NrT_HP=4, Nr_HP=len(secs), Opt_PrIter=0)
+        c.uniform_heater(N, w, lp, E_end, 10.0, NrWrArrays=0, NrSignals=0, dt_Prog=dt / 2,
+                         Opt_PrIter=0)
         c.schedule([(0.0115, 0, 0, dt)], start=(0, B, 0))
         c.run()
         pr, en = c.progress(), c.energy()
@@ -124,10 +106,7 @@ def item4(runner, figdir, quick):
                "capacity at Tcs = %.2f K, 5 T); band ±0.3 %% of the rise (see text)" % tcs,
                pr["Ts_max"][k], Tref[k], (-0.003 * (Tref[k] - T0), 0.003 * (Tref[k] - T0)),
                kind="diff", unit="K", fmt="%.3f")
-        worst = max(abs(en["Residual_rel"]))
-        it.add(f"energy account, steps of {dt * 1e6:g} µs: largest magnitude of Residual_rel",
-               "heat put in = heat stored; band 1 % (README: trust a run below 1 %)", worst, 0.0,
-               (-0.01, 0.01), kind="diff", fmt="%.2e")
+        it.energy_accounts(f"the uniform heating, steps of {dt * 1e6:g} µs", [c])
     parts_e, parts_l = [], []
     for dt, t, Ts, Tr, res, E in runs:
         rel = (Ts - Tr) / np.maximum(Tr - T0, 1e-9)
@@ -136,25 +115,17 @@ def item4(runner, figdir, quick):
         parts_l.append("%+.2f %% with %g µs steps" % (100 * rel[-1], dt * 1e6))
     early, late = "; ".join(parts_e), "; ".join(parts_l)
     it.cpu = time.process_time() - t0
-    import matplotlib.pyplot as plt
-    fig, ax = plt.subplots(1, 2, figsize=(11, 4))
+    fig, ax = report.figure()
     for dt, t, Ts, Tr, res, E in runs:
         ax[0].plot(E * 1e3, Ts, "o", ms=3, label=f"program, {dt * 1e6:g} µs steps")
         ax[1].plot(Tr, Ts - Tr, "o-", ms=3, label=f"{dt * 1e6:g} µs steps")
     ee = np.linspace(0, runs[0][5][-1], 200)
     ax[0].plot(ee * 1e3, mat.temperature_for(ee, table),
                "k-", lw=1, label="∫C dT = E (own quadrature)")
-    ax[0].set_xlabel("heat put in (mJ)")
-    ax[0].set_ylabel("temperature (K)")
-    ax[0].legend(fontsize=8)
-    ax[1].set_xlabel("reference temperature (K)")
-    ax[1].set_ylabel("program − reference (K)")
-    ax[1].legend(fontsize=8)
-    fig.tight_layout()
-    path = f"{figdir}/item4_adiabatic.png"
-    fig.savefig(path, dpi=90)
-    plt.close(fig)
-    it.figures.append((path, "temperature of a uniformly heated cable against the heat put in"))
+    report.label(ax[0], "heat put in (mJ)", "temperature (K)")
+    report.label(ax[1], "reference temperature (K)", "program − reference (K)")
+    report.save(it, fig, figdir, "item4_adiabatic.png",
+                "temperature of a uniformly heated cable against the heat put in")
     it.say(f"""
 **Case.** `Demo-005` (8 strands of 0.825 mm, NbTi, copper/superconductor 1.8,
 adiabatic) made an infinitely long cable of one band, so that no section is held at

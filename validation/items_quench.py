@@ -6,6 +6,7 @@ import numpy as np
 
 import materials as mat
 import strand1d
+import report
 from report import Item
 from vcase import snapshot_array, wr_arrays
 
@@ -13,6 +14,11 @@ from vcase import snapshot_array, wr_arrays
 NS, W, LP, D, CUSC, RRR = 8, 3.5e-3, 40e-3, 0.825e-3, 1.8, 100.0
 B, I, IC0_A, IC0_B, T0 = 5.0, 200.0, 1700.0, -150.0, 4.2
 HEAT_W, HEAT_S = 2.0, 1e-4          # heater: 2 W for 100 us on one section
+# The heated strand alone: contacts of 1 Ohm carry no current, no contact
+# conductance carries heat; current sharing with the copper, Wiedemann-Franz
+# conduction without magnetoresistance (the own 1-D solution's law).
+ISOLATED = dict(RaCon=1e6, RcCon=1e6, F_cont=0.0, Opt_kCu=1, MR_con=0, Opt_RsCalc=3, VoltStop=1e12,
+                NrSignals=0, Opt_PrIter=0, NBMut=1)
 
 
 def strand_band():
@@ -26,9 +32,7 @@ def isolated_case(runner, tag, nb, t_end, dt, every):
     c = runner.case("Q", tag, "005")
     c.heater(nb // 2, 5, [(0, 0), (0.001, HEAT_W * 1e3), (HEAT_S * 1e3, HEAT_W * 1e3),
                           (HEAT_S * 1e3 + 0.001, 0)],
-             NB=nb, RaCon=1e6, RcCon=1e6, F_cont=0.0, Opt_kCu=1, MR_con=0, Opt_RsCalc=3,
-             VoltStop=1e12, NrSignals=0, Opt_PrIter=0, NBMut=1, dT_NTS=1000, dI_NTS=1e9,
-             dT_Prog=1000, dt_Prog=every)
+             NB=nb, dT_NTS=1000, dI_NTS=1e9, dT_Prog=1000, dt_Prog=every, **ISOLATED)
     wr_arrays(c, [(85, 1.0)], dt_nts=every)
     c.schedule([(t_end, 0, 0, dt)], start=(0, B, NS * I))
     c.run()
@@ -89,7 +93,7 @@ def item5(runner, figdir, quick):
     Tg = np.linspace(T0, t_mark, 400)
     c_mean = float(np.mean(s.cap(Tg))) / A
     v_w = {f"C at T0 = {T0} K": strand1d.wilson(J, c_at(T0), t_mark, T0),
-           f"C averaged over T0 … Ts": strand1d.wilson(J, c_mean, t_mark, T0),
+           "C averaged over T0 … Ts": strand1d.wilson(J, c_mean, t_mark, T0),
            f"C at Ts = {t_mark:.2f} K": strand1d.wilson(J, c_at(t_mark - 1e-9), t_mark, T0)}
     it.add("front speed, program / own 1-D finite volumes on the program's section length "
            f"({lb / 2 * 1e3:.2f} mm)", "same law and fits, same cells, explicit steps; band ±3 %",
@@ -109,11 +113,7 @@ def item5(runner, figdir, quick):
                v[0], v[1], (0.97, 1.03), unit="m/s", fmt="%.2f")
     # Energy account of every quench case of this item.
     for dt, (_, _, _, c) in sorted(res.items()):
-        en = c.energy()
-        worst = float(np.max(np.abs(en["Residual_rel"])))
-        it.add(f"energy account of the isolated-strand case, {dt * 1e6:g} µs steps",
-               "largest magnitude of Residual_rel; band 1 %", worst, 0.0, (-0.01, 0.01),
-               kind="diff", fmt="%.2e")
+        it.energy_accounts(f"the isolated-strand case, {dt * 1e6:g} µs steps", [c])
     it.cpu = time.process_time() - t0
     _figure5(figdir, it, res[dt0], fv, x_h, t_mark)
     wl = "; ".join(f"{k}: {v:.1f} m/s" for k, v in v_w.items())
@@ -149,29 +149,23 @@ tell the order of magnitude.""")
 
 
 def _figure5(figdir, it, prog, fv, x_h, t_mark):
-    import matplotlib.pyplot as plt
     v, x, tp, _ = prog
-    fig, ax = plt.subplots(figsize=(7, 4))
+    fig, ax = report.figure(1)
     sel = tp > 0
     ax.plot(tp[sel] * 1e3, (x[sel] - x_h) * 1e3, "o", ms=4, label=f"program ({v:.1f} m/s)")
     for f, (vf, xf, tf) in fv.items():
         s = tf > 0
         ax.plot(tf[s] * 1e3, (xf[s] - x_h) * 1e3, "-" if f == 10 else "--",
                 label=f"own 1-D FV, cells ÷{f} ({vf:.1f} m/s)")
-    ax.set_xlabel("time when the strand passes %.2f K (ms)" % t_mark)
-    ax.set_ylabel("distance from the heater along the strand (mm)")
-    ax.legend(fontsize=8)
-    fig.tight_layout()
-    path = f"{figdir}/item5_quench_front.png"
-    fig.savefig(path, dpi=90)
-    plt.close(fig)
-    it.figures.append((path, "normal-zone front along an isolated strand"))
+    report.label(ax, "time when the strand passes %.2f K (ms)" % t_mark,
+                 "distance from the heater along the strand (mm)")
+    report.save(it, fig, figdir, "item5_quench_front.png", "normal-zone front along an isolated strand")
 
 
 def item7(runner, figdir, quick):
     it = Item(7, "Convergence in the model's size and step")
     t0 = time.process_time()
-    from items_coupling import program_tau
+    from items_coupling import tau_from_progress
     # (a) NBMut: cable A (Demo-001's cable, 48 bands), a ramp of 12 time constants;
     # the steady loss does not depend on the inductances at all (L = 0 reference).
     c = runner.case("C", "L0", "001")
@@ -186,13 +180,8 @@ def item7(runner, figdir, quick):
         c.set(NB=48, NrWrArrays=0, NrSignals=0, Opt_PrIter=0, NBMut=nbm)
         c.schedule([(0.15, 1.0, 0, 0.001)])
         c.run()
-        p = c.progress()
-        ramp = p["dBa1dt"] > 0
-        P = (p["Pa_T"] + p["Pc_T"])[ramp]
-        t = p["Time"][ramp]
-        g = 1 - np.sqrt(np.clip(P / P[-1], 0, None))
-        tau = float(np.trapz(np.concatenate([[1.0], g]), np.concatenate([[0.0], t])))
-        rows.append((nbm, P[-1], tau))
+        tau, p_end = tau_from_progress(c.progress())
+        rows.append((nbm, p_end, tau))
     r = np.array(rows)
     it.add(f"loss after 0.15 s at 1 T/s, NBMut = {int(r[0, 0])} against {int(r[-1, 0])}",
            "the largest NBMut; band ±0.5 %", r[0, 1], r[-1, 1], (0.995, 1.005), unit="mW",
@@ -205,15 +194,15 @@ def item7(runner, figdir, quick):
            "the largest NBMut; band ±10 %", r[0, 2], r[-1, 2], (0.9, 1.1), unit="s", fmt="%.5f")
     # (b) time step: Demo-005's heater quench (n-power law, 2240 A at 5 T) to 0.3 ms.
     dts = ([] if quick else [1e-5]) + [5e-6, 2.5e-6, 1.25e-6]
-    ps, resid = [], []
+    ps, resid, cases = [], [], []
     for dt in dts:
         c = runner.case("C", "q%d" % round(dt * 1e8), "005")
         c.set(VoltStop=1e12, NrWrArrays=0, NrSignals=0, Opt_PrIter=0)
         c.schedule([(3e-4, 0, 0, dt)], start=(0, 5.0, 2240.0), dt0=1e-4)
         c.run()
-        p, en = c.progress(), c.energy()
-        ps.append(p["Ps_T"][-1])
-        resid.append(float(np.max(np.abs(en["Residual_rel"]))))
+        ps.append(c.progress()["Ps_T"][-1])
+        resid.append(c.worst_residual())
+        cases.append(c)
     ps = np.array(ps)
     d = -np.diff(ps)
     order = np.log2(d[:-1] / d[1:])
@@ -225,31 +214,19 @@ def item7(runner, figdir, quick):
     it.add(f"resistive power at {dts[-1] * 1e6:g} µs steps against its extrapolation to zero step",
            "Aitken extrapolation of the last three steps; band ±5 %", ps[-1], px, (0.95, 1.05),
            unit="mW", fmt="%.2f")
-    jx, joule, vs = px, ps, []
-    it.add("energy accounts of the Demo-005 runs: largest magnitude of Residual_rel",
-           "heat put in = stored + given away; band 1 %", max(resid), 0.0, (-0.01, 0.01),
-           kind="diff", fmt="%.2e")
+    jx, joule = px, ps
+    it.energy_accounts("the Demo-005 runs", cases)
     it.cpu = time.process_time() - t0
-    import matplotlib.pyplot as plt
-    fig, ax = plt.subplots(1, 2, figsize=(11, 4))
+    fig, ax = report.figure()
     ax[0].plot(r[:, 0], r[:, 1] / p_steady, "o-", label="loss after 0.15 s / steady (L = 0)")
     ax[0].plot(r[:, 0], r[:, 2] / r[-1, 2], "s-", label="τ / τ at the largest NBMut")
-    ax[0].set_xscale("log", base=2)
-    ax[0].set_xlabel("NBMut")
-    ax[0].legend(fontsize=8)
-    ax[0].set_title("cable A, 48 bands")
+    report.label(ax[0], "NBMut", title="cable A, 48 bands", xlog=2)
     ax[1].plot(np.array(dts) * 1e6, joule, "o-", label="program")
     ax[1].axhline(jx, color="0.5", ls=":", label="extrapolated to zero step")
-    ax[1].set_xscale("log", base=2)
-    ax[1].set_xlabel("time step (µs)")
-    ax[1].set_ylabel("resistive power at 0.3 ms (mW)")
-    ax[1].set_title("Demo-005 heater quench")
-    ax[1].legend(fontsize=8)
-    fig.tight_layout()
-    path = f"{figdir}/item7_convergence.png"
-    fig.savefig(path, dpi=90)
-    plt.close(fig)
-    it.figures.append((path, "convergence in NBMut (left) and in the time step (right)"))
+    report.label(ax[1], "time step (µs)", "resistive power at 0.3 ms (mW)", "Demo-005 heater quench",
+                 xlog=2)
+    report.save(it, fig, figdir, "item7_convergence.png",
+                "convergence in NBMut (left) and in the time step (right)")
     it.say(f"""
 **NBMut.** Cable A of item 2 (`Demo-001`, 48 bands) in a ramp of 1 T/s for 0.15 s
 (some 15 time constants) with NBMut = {", ".join(str(int(n)) for n in r[:, 0])}: the

@@ -48,6 +48,14 @@ class Item:
         self.checks.append(c)
         return c
 
+    def energy_accounts(self, what, cases, runs=(1,)):
+        """The check of the energy accounts (Energy.dat) of the cases."""
+        worst = max(c.worst_residual(runs) for c in cases)
+        return self.add(f"energy account{'s' if len(cases) > 1 else ''} of {what}: largest "
+                        "magnitude of Residual_rel", "heat put in = stored + given away, from 1 % of the "
+                        "heat put in on; band 1 % (README: trust a run below 1 %)", worst, 0.0, (-0.01, 0.01),
+                        kind="diff", fmt="%.2e")
+
     def say(self, text):
         self.text.append(text.strip())
 
@@ -85,8 +93,6 @@ def write(path, items, meta, fig_rel):
         if it.error:
             rows.append([str(it.number), it.title, "", "", "", "", "", "**ERROR**: " + it.error])
     lines += [_table(rows, HEADER), ""]
-    if meta.get("missing"):
-        lines += ["Not covered by this report: " + meta["missing"], ""]
     for it in items:
         lines += ["## %d. %s" % (it.number, it.title), ""]
         for t in it.text:
@@ -100,3 +106,36 @@ def write(path, items, meta, fig_rel):
     with open(path, "w") as f:
         f.write("\n".join(lines))
     return failed
+
+
+# --- figures -------------------------------------------------------------------
+def figure(panels=2):
+    """A figure of `panels` plots side by side (one: 7 x 4 in, two: 11 x 4 in)."""
+    import matplotlib.pyplot as plt
+    return plt.subplots(1, panels, figsize=(11, 4) if panels == 2 else (7, 4))
+
+
+def label(ax, xlabel, ylabel=None, title=None, legend=8, xlog=None, ylog=None, loc="best"):
+    """Axis labels, title, log scales (xlog/ylog: the base) and a legend of
+    font size `legend` (None: no legend) at `loc`."""
+    ax.set_xlabel(xlabel)
+    if ylabel:
+        ax.set_ylabel(ylabel)
+    if title:
+        ax.set_title(title)
+    if xlog:
+        ax.set_xscale("log", base=xlog)
+    if ylog:
+        ax.set_yscale("log", base=ylog)
+    if legend:
+        ax.legend(fontsize=legend, loc=loc)
+
+
+def save(it, fig, figdir, name, caption):
+    """Writes the figure as figdir/name (PNG, 90 dpi) and lists it in the item."""
+    import matplotlib.pyplot as plt
+    fig.tight_layout()
+    path = os.path.join(figdir, name)
+    fig.savefig(path, dpi=90)
+    plt.close(fig)
+    it.figures.append((path, caption))

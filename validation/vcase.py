@@ -102,6 +102,22 @@ class Case:
             f.write(text)
         return self.set(NrT_HP=len(points), Nr_HP=1, **values)
 
+    def uniform_heater(self, ns, w, lp, energy, dur_ms, **values):
+        """Makes the case an infinitely long cable of one band (no section held
+        at the ends) with a heater on every section, its power proportional to
+        the section's length: `energy` (J) over dur_ms, so that the cable heats
+        uniformly.  w, lp in m; the other values are set with the heater's."""
+        secs, lengths = section_lengths(ns, w, lp)
+        mw = energy / (dur_ms * 1e-3) * lengths / lengths.sum() * 1e3
+        text = "0 " + " ".join("1" for _ in secs) + "\n0 " + " ".join(map(str, secs)) + "\n"
+        text += "0 " + " ".join("0" for _ in secs) + "\n"
+        for t in (0.001, dur_ms):
+            text += "%g " % t + " ".join("%.8g" % x for x in mw) + "\n"
+        text += "%g " % (dur_ms + 0.001) + " ".join("0" for _ in secs) + "\n"
+        self.write_input("inp_EP.txt", text)
+        return self.set(Opt_Cable=1, NB=1, NBMut=0, Opt_HP=1, Opt_UnifCur1=0, NrT_HP=4,
+                        Nr_HP=len(secs), **values)
+
     def write_input(self, name, text):
         with open(self.path("input", name), "w") as f:
             f.write(text)
@@ -135,6 +151,22 @@ class Case:
     def energy(self, run=1, block=-1):
         return self.table("Energy.dat", run, block)
 
+    def worst_residual(self, runs=(1,)):
+        """Largest |Residual_rel| of Energy.dat over every block (each QE
+        iteration starts one) of the given runs, from the line on which the
+        heat put in has reached 1 % of the block's total: before, the ratio
+        divides the solver's tolerance by almost nothing."""
+        worst = 0.0
+        for run in runs:
+            t = vorn_tables.read_table(self.path(f"Run{run:02d}", "Energy.dat"))
+            for b in t.blocks:
+                if not b.rows:
+                    continue
+                put = sum(np.array(b.column(n)) for n in ("E_HP", "E_Joule", "E_Contacts", "E_IFC"))
+                rel = np.abs(np.array(b.column("Residual_rel")))[put >= 0.01 * put[-1]]
+                worst = max(worst, float(rel.max()))
+        return worst
+
     def snapshots(self, name, run=1):
         """Every snapshot of the array file `name` (e.g. 'Ts.dat'), by time."""
         d = self.path(f"Run{run:02d}")
@@ -145,6 +177,21 @@ class Case:
     def summary_lines(self):
         with open(self.path("output", "Summary.dat"), encoding="latin-1") as f:
             return f.read().splitlines()
+
+
+def section_lengths(ns, w, lp):
+    """Sections 2..2ns-1 of a band and their strand lengths (m): the edge
+    sections 2 and 2ns-1 twice the others.  w, lp in m."""
+    secs = np.arange(2, 2 * ns)
+    twice = np.where((secs == 2) | (secs == 2 * ns - 1), 2.0, 1.0)
+    return secs, twice * np.hypot(w, lp / 2) / ns
+
+
+def series(case, name, run=1):
+    """(times, values) of every snapshot of `name`: values[time, band, index]."""
+    snaps = case.snapshots(name, run)
+    return (np.array([s.time for s in snaps]),
+            np.array([snapshot_array(s)[2] for s in snaps]))
 
 
 def snapshot_array(s):
