@@ -131,7 +131,8 @@ TEST_F(ResultBlock, WarnsWhenCsAccIsCoarseAgainstTheCouplingCurrents) {
 // On a terminal (a pseudo-terminal made by script(1)) the progress line is
 // drawn in place and taken off before the result block.
 TEST_F(ResultBlock, ProgressLineOnlyOnATerminal) {
-    if (std::system("command -v script > /dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+    if (std::system("script -qec true /dev/null > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no script(1) or no pseudo-terminal here";
     const fs::path log = tmp.path() / "tty.txt";
     const std::string cmd = "cd " + shell_quote(tmp.path().string()) + " && script -qec " +
                             shell_quote(shell_quote(VORN_EXE) + " Demo 001") + " " +
