@@ -147,20 +147,28 @@ inline std::string shell_quote(const std::string& s) {
     return q + "'";
 }
 
-// Runs the program with the arguments `args` in the working directory `dir`
-// with `input` on its standard input.
-inline ExeResult run_vorn_args(const fs::path& dir, const std::vector<std::string>& args,
-                               const std::string& input = "") {
+// Runs the shell command `command` in the working directory `dir` with
+// `input` on its standard input; its output and status.
+inline ExeResult run_command(const fs::path& dir, const std::string& command,
+                             const std::string& input = "") {
     write_file(dir / "stdin.txt", input);
-    std::string cmd = "cd " + shell_quote(dir.string()) + " && " + shell_quote(VORN_EXE);
-    for (const std::string& a : args) cmd += " " + shell_quote(a);
-    cmd += " < stdin.txt > stdout.txt 2> stderr.txt";
+    const std::string cmd = "cd " + shell_quote(dir.string()) + " && " + command +
+                            " < stdin.txt > stdout.txt 2> stderr.txt";
     const int rc = std::system(cmd.c_str());
     ExeResult r;
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : 128 + WTERMSIG(rc);
     r.out = read_file(dir / "stdout.txt");
     r.err = read_file(dir / "stderr.txt");
     return r;
+}
+
+// Runs the program with the arguments `args` in the working directory `dir`
+// with `input` on its standard input.
+inline ExeResult run_vorn_args(const fs::path& dir, const std::vector<std::string>& args,
+                               const std::string& input = "") {
+    std::string cmd = shell_quote(VORN_EXE);
+    for (const std::string& a : args) cmd += " " + shell_quote(a);
+    return run_command(dir, cmd, input);
 }
 
 // Runs the program without arguments (the console dialogue) in the working

@@ -155,12 +155,6 @@ bool attempt_loop(Model& m) {
     }
 }
 
-double total(const RArr2& a) {
-    double s = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) s += a.data()[i];
-    return s;
-}
-
 void output_phase(Model& m) {
     saturation_check(m);
     const int NB = m.NB, last = m.NS_2m1;
@@ -180,7 +174,7 @@ void output_phase(Model& m) {
     define_prev_min_max(m);
     // Resistive voltage: all power over the transport current.  Tested
     // before the writers, so that a run ending here writes its last step.
-    const double P = total(m.Pa) + total(m.Pc) + total(m.Ps) + total(m.PFs);
+    const double P = sum_all(m.Pa) + sum_all(m.Pc) + sum_all(m.Ps) + sum_all(m.PFs);
     if (NB > 1 && std::abs(m.CPC) > 1e-6 && P / std::abs(m.CPC) > m.VoltStop)
         m.VoltStopFlag = 1;
     write_progress(m);
@@ -316,8 +310,7 @@ void simulate(Model& m) {
     start_up(m);
     run_loop(m);
     if (m.Opt_PrMat == 1) write_matprop(m);
-    progress_line_clear(m);
-    report_headline(m);
+    report_headline(m);  // its console lines take the progress line off
     new_message_period(m);
     msg(m, "Simulation finished");
     deallocate_arrays(m);

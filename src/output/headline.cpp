@@ -22,18 +22,6 @@ namespace vorn {
 
 namespace {
 
-double sum_of(const RArr2& a) {
-    double s = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) s += a.data()[i];
-    return s;
-}
-
-double largest_abs(const RArr2& a) {
-    double c = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) c = std::max(c, std::abs(a.data()[i]));
-    return c;
-}
-
 // Any strand section carrying at least its critical current (the
 // saturation flags of the step).
 bool any_saturated(const Model& m) {
@@ -89,7 +77,7 @@ void headline_reset(Model& m) { m.Head.it = RunHeadline{}; }
 
 void headline_track(Model& m) {
     RunHeadline& h = m.Head.it;
-    const double P = sum_of(m.Pa) + sum_of(m.Pc);  // W
+    const double P = sum_all(m.Pa) + sum_all(m.Pc);  // W
     const bool first = h.steps == 0;
     ++h.steps;
     h.P_last = P;
@@ -104,7 +92,7 @@ void headline_track(Model& m) {
     }
     if (h.t_saturated < 0 && any_saturated(m)) h.t_saturated = m.Time;
     if (h.t_voltstop < 0 && m.VoltStopFlag == 1) h.t_voltstop = m.Time;
-    h.C_max = std::max({h.C_max, largest_abs(m.Ca), largest_abs(m.Cc)});
+    h.C_max = std::max({h.C_max, max_abs(m.Ca), max_abs(m.Cc)});
 }
 
 void headline_search_result(Model& m, bool energy, double lo, double hi) {

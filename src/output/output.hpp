@@ -5,6 +5,11 @@
 
 namespace vorn {
 
+// Sum, and largest absolute value, of every element of an array (0 when
+// it is empty).
+double sum_all(const RArr2& a);
+double max_abs(const RArr2& a);
+
 void convert_arrays(Model& m);
 void write_nts(Model& m, int force);
 void write_progress(Model& m);

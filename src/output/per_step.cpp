@@ -174,12 +174,6 @@ int table_rows(const RArr2& table, int count) {
 // ---------------------------------------------------------------------------
 // Output criteria and whole-array reductions.
 
-double sum_all(const RArr2& a) {
-    double s = 0;
-    for (std::size_t k = 0; k < a.size(); ++k) s += a.data()[k];
-    return s;
-}
-
 double max_all(const RArr2& a) {
     if (a.size() == 0) return 0;
     double v = a.data()[0];
@@ -191,12 +185,6 @@ double min_all(const RArr2& a) {
     if (a.size() == 0) return 0;
     double v = a.data()[0];
     for (std::size_t k = 1; k < a.size(); ++k) v = std::min(v, a.data()[k]);
-    return v;
-}
-
-double max_abs(const RArr2& a) {
-    double v = 0;
-    for (std::size_t k = 0; k < a.size(); ++k) v = std::max(v, std::fabs(a.data()[k]));
     return v;
 }
 
@@ -409,6 +397,18 @@ void signals_header(const Model& m, OutFile& f, int n) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
+
+double sum_all(const RArr2& a) {
+    double s = 0;
+    for (std::size_t k = 0; k < a.size(); ++k) s += a.data()[k];
+    return s;
+}
+
+double max_abs(const RArr2& a) {
+    double v = 0;
+    for (std::size_t k = 0; k < a.size(); ++k) v = std::max(v, std::fabs(a.data()[k]));
+    return v;
+}
 
 void write_nts(Model& m, int force) {
     if (!output_due(m, m.trig_nts, force == 1, m.dt_NTS, m.dT_NTS, m.dI_NTS)) return;

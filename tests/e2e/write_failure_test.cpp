@@ -14,16 +14,9 @@ namespace {
 
 // The example run with files limited to `kb` kB.
 ExeResult run_limited(const fs::path& dir, int kb) {
-    const std::string cmd = "cd " + shell_quote(dir.string()) + " && bash -c " +
-                            shell_quote("trap '' XFSZ; ulimit -f " + std::to_string(kb) +
-                                        "; exec " + shell_quote(VORN_EXE) + " Demo 001") +
-                            " > stdout.txt 2> stderr.txt";
-    const int rc = std::system(cmd.c_str());
-    ExeResult r;
-    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : 128 + WTERMSIG(rc);
-    r.out = read_file(dir / "stdout.txt");
-    r.err = read_file(dir / "stderr.txt");
-    return r;
+    return run_command(dir, "bash -c " + shell_quote("trap '' XFSZ; ulimit -f " +
+                                                     std::to_string(kb) + "; exec " +
+                                                     shell_quote(VORN_EXE) + " Demo 001"));
 }
 
 // Every file of the case is empty or ends with a line end, and none is
@@ -33,7 +26,9 @@ void expect_complete_files(const fs::path& case_dir, int kb) {
         if (!e.is_regular_file() || e.path().parent_path().filename() == "input") continue;
         const std::string text = read_file(e.path());
         EXPECT_LE(text.size(), std::size_t(kb) * 1024) << e.path();
-        if (!text.empty()) EXPECT_EQ(text.back(), '\n') << e.path();
+        if (!text.empty()) {
+            EXPECT_EQ(text.back(), '\n') << e.path();
+        }
     }
 }
 
@@ -51,8 +46,9 @@ protected:
         const std::string messages =
             read_file(case_dir / "output" / "VORN_messages.dat").substr(from);
         EXPECT_EQ(messages.find("Simulation finished"), std::string::npos);
-        if (file != "output/VORN_messages.dat")
+        if (file != "output/VORN_messages.dat") {
             EXPECT_NE(messages.find(reason), std::string::npos) << messages;
+        }
         expect_complete_files(case_dir, kb);
     }
     TempDir tmp;
