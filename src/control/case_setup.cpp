@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "control/checkpoint.hpp"
 #include "control/control.hpp"
 #include "control/messages.hpp"
 #include "support/listread.hpp"
@@ -184,6 +185,9 @@ void initialize_1(Model& m) {
     if (!is_directory(m.output_dir) && !create_if_asked(m, m.output_dir, "output directory"))
         stop_on_console(m, not_found("Output directory", m.output_dir, kCreateHint));
     lock_case(m);
+    // Before the messages file is opened: a resumed run first cuts it back
+    // to its length at the checkpoint.
+    checkpoint_start(m);
     const std::string log = m.output_dir + "VORN_log.dat";
     if (!m.log_unit.open(log, OpenMode::Keep))
         stop_on_console(m, "Cannot open the log file " + shown_path(log));

@@ -28,8 +28,11 @@ const char* const kFooter =
     "output/ and Run01/, Run02/, ... (written); e.g. 'vorn Demo 001' runs\n"
     "ROOT/Demo/Demo-001/.  A relative ROOT is taken from the working directory.\n"
     "--fresh leaves input/ and output/ as they are; VORN_messages.dat is appended to.\n"
+    "A run writes output/VORN_checkpoint.bin every --checkpoint-every seconds and when\n"
+    "SIGTERM or SIGINT stops it; 'vorn --resume SUBDIR CASE' continues from there.\n"
     "Exit status: 0 after \"Simulation finished\", 1 after a stop (the reason is on the\n"
-    "error stream and the last line of output/VORN_messages.dat), 2 after a usage error.";
+    "error stream and the last line of output/VORN_messages.dat), 2 after a usage error,\n"
+    "128 + the signal's number after SIGINT (130) or SIGTERM (143).";
 
 // "[SUBDIR CASE]": the two arguments come together or not at all.
 class Formatter : public CLI::Formatter {
@@ -56,8 +59,17 @@ void declare_options(CLI::App& app, RunOptions& o) {
                    "memory the case may use, in MB (default: what the system has available)")
         ->type_name("MB")
         ->check(CLI::PositiveNumber);
-    app.add_flag("--fresh", o.fresh,
-                 "first remove the results (*.dat) of earlier runs from RunNN/");
+    CLI::Option* fresh = app.add_flag(
+        "--fresh", o.fresh, "first remove the results (*.dat) of earlier runs from RunNN/");
+    app.add_option("--checkpoint-every", o.checkpoint_every,
+                   "wall-clock time between checkpoints of a run, in s (default 1800; 0: only "
+                   "when SIGTERM or SIGINT stops it)")
+        ->type_name("SECONDS")
+        ->check(CLI::NonNegativeNumber);
+    app.add_flag("--resume", o.resume,
+                 "continue the case from its checkpoint (output/VORN_checkpoint.bin), with "
+                 "the results written up to it")
+        ->excludes(fresh);
 }
 
 // `vorn set` and `vorn get`.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "control/model.hpp"
 
@@ -79,5 +80,8 @@ void qe_keep_start_state(Model& m);
 // At the start of every QE iteration: the kept state back, so that no
 // earlier iteration leaks into it.
 void qe_restore_start_state(Model& m);
+// The run-state scalars of the time loop, restored with that state.
+std::vector<double*> run_reals(Model& m);
+std::vector<int*> run_ints(Model& m);
 
 }  // namespace vorn

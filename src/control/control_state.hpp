@@ -30,6 +30,10 @@ struct RunOptions {
     bool explicit_mutual = false;  // --explicit-mutual: other bands' coupling from the last iterate
     bool section_by_section = false;  // --section-by-section: the older temperature and Rs iterations
     int mem_limit_mb = 0;          // --mem-limit MB: memory the case may use; 0: MemAvailable
+    // --checkpoint-every SECONDS: wall-clock time between checkpoints; 0:
+    // only when a signal stops the run.
+    double checkpoint_every = 1800;
+    bool resume = false;  // --resume: continue from the case's checkpoint
     // `vorn set|get CASE_DIR ...`: case editing by name instead of a run.
     std::string edit;                    // "set", "get" or empty
     std::string edit_case;               // CASE_DIR
@@ -82,6 +86,21 @@ struct Headline {
 
 // The state every QE iteration starts from (control/qe_reset.cpp).
 struct QEStartState;
+// A checkpoint being resumed from, read but not yet applied
+// (control/checkpoint.cpp).
+struct ResumePoint;
+
+// Checkpoints of the run (control/checkpoint.cpp).
+struct CheckpointControl {
+    std::string path;        // output/VORN_checkpoint.bin
+    double wall_last = 0;    // s, steady clock: the last checkpoint or the start
+    double t_written = -1;   // s, simulated time of the last one written (-1: none)
+    // 1 from a resumed run's start until its state is restored: the files
+    // opened meanwhile go on where the checkpoint left them (appended to,
+    // no new headers).
+    int resuming = 0;
+    std::shared_ptr<ResumePoint> resume;
+};
 
 struct ControlState {
     // --- constants ---------------------------------------------------------
@@ -123,6 +142,9 @@ struct ControlState {
     // The one-line progress indicator on a terminal (control/progress_line.cpp).
     ProgressLine Prog;
     Headline Head;  // the result block of the case (output/headline.cpp)
+    CheckpointControl Ckpt;
+    double CpuIterStart = 0;  // s of process CPU time at the start of the QE iteration
+    long StepsDone = 0;       // converged time steps of this process
 
     std::istream* con_in = &std::cin;
     std::ostream* con_out = &std::cout;

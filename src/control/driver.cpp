@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "control/checkpoint.hpp"
 #include "control/command_line.hpp"
 #include "control/control.hpp"
 #include "control/messages.hpp"
@@ -213,6 +214,9 @@ bool time_step(Model& m) {
         output_phase(m);
         flush_step_files(m);
         progress_line_step(m);
+        signal_after_steps(m, false);
+        checkpoint_after_step(m);
+        signal_after_steps(m, true);
     } else if (m.NTS == 0) {
         stop_with_message(m, "No steady state solution found for t=0. Program aborted");
     }  // otherwise the next pass repeats the step with half the time step
@@ -223,7 +227,7 @@ bool time_step(Model& m) {
 
 void qe_iteration(Model& m) {
     stop_if_interrupted(m, m.Time);
-    const double t_start = cpu_seconds();
+    m.CpuIterStart = cpu_seconds();
     m.Iter = m.Iter + 1;
     qe_restore_start_state(m);  // a no-op without the quench-energy search
     initialize_iter(m);
@@ -240,18 +244,23 @@ void qe_iteration(Model& m) {
     m.NTS = -1;
     m.QE_Dec(m.Iter) = -99;
     m.EndOfRun = 0;
-    double t_written = 0;  // time of the last step with results, s
+    // A resumed run continues after the step of its checkpoint.
+    bool resumed = checkpoint_restore(m);
+    double t_written = resumed ? m.Time : 0;  // time of the last step with results, s
     while (m.VoltStopFlag == 0 && m.QE_Dec(m.Iter) == -99) {
-        if (time_step(m)) t_written = m.Time;
-        // A signal takes effect once the step's results are written.
-        stop_if_interrupted(m, t_written);
+        if (!resumed) {
+            if (time_step(m)) t_written = m.Time;
+            // A signal takes effect once the step's results are written.
+            stop_if_interrupted(m, t_written);
+        }
+        resumed = false;
         if (m.EndOfRun == 1 || m.VoltStopFlag == 1) break;
     }
     m.NTS_end = m.NTS;
     if (m.VoltStopFlag == 1)
         msg(m, "Next time step not calculated because resistive voltage > VoltStop");
     if (m.Opt_Magn == 1) magnetisation_calculation(m);
-    m.t_cpu_iter(m.Run, m.Iter) = cpu_seconds() - t_start;
+    m.t_cpu_iter(m.Run, m.Iter) = cpu_seconds() - m.CpuIterStart;
     write_summary(m);
     if (m.Opt_HP < 2) m.RunDone = 1;
 }
@@ -259,10 +268,13 @@ void qe_iteration(Model& m) {
 void run_loop(Model& m) {
     check_run_directories(m);
     if (m.Opt_HP == 2) qe_keep_start_state(m);
-    m.Run = 1;
+    // A resumed run starts in the run and QE iteration of its checkpoint.
+    int resume_run = 1, resume_iter = 1;
+    checkpoint_resume_point(m, resume_run, resume_iter);
+    m.Run = resume_run;
     for (;;) {
         initialize_run(m);
-        m.Iter = 0;
+        m.Iter = m.Run == resume_run ? resume_iter - 1 : 0;
         m.RunDone = 0;
         while (m.RunDone == 0 && m.Iter < NrItQE_M) qe_iteration(m);
         if (m.Opt_HP == 2 && m.Run < m.NrRunT)
@@ -313,6 +325,7 @@ void simulate(Model& m) {
     report_headline(m);  // its console lines take the progress line off
     new_message_period(m);
     msg(m, "Simulation finished");
+    checkpoint_remove(m);
     deallocate_arrays(m);
 }
 

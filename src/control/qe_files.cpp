@@ -10,8 +10,11 @@ namespace vorn {
 
 void qe_summary_open(Model& m) {
     const std::string path = m.output_dir + "VORN_QE_Sum.dat";
-    if (!m.qesum_unit.open(path, OpenMode::Replace))
+    // A resumed run goes on with the file of the checkpoint.
+    const bool resuming = m.Ckpt.resuming == 1;
+    if (!m.qesum_unit.open(path, resuming ? OpenMode::Append : OpenMode::Replace))
         stop_with_message(m, "Cannot open " + shown_path(path));
+    if (resuming) return;
     const std::string& s = m.Sep;
     static const Format header("(A5,14(A1,A12))");
     const FItem names[] = {"Case",   s, "Ba1",      s, "TC_ini",   s, "E_HP_ini", s, "QE_F",
@@ -43,8 +46,10 @@ void qe_summary_line(Model& m) {
 
 void qe_file_open(Model& m) {
     const std::string path = m.run_dir + "VORN_QE.dat";
-    if (!m.qe_unit.open(path, OpenMode::Replace))
+    const bool resuming = m.Ckpt.resuming == 1;
+    if (!m.qe_unit.open(path, resuming ? OpenMode::Append : OpenMode::Replace))
         stop_with_message(m, "Cannot open " + shown_path(path));
+    if (resuming) return;
     for (const char* legend :
          {"QDM:       Quench Decision Moment", "QE_Dec=0:  No quench", "QE_Dec=1:  Quench",
           "Tmax(m):   Maximum local cable temperature in last time step",

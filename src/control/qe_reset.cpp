@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "control/control.hpp"
+#include "network/network.hpp"
 
 namespace vorn {
 
@@ -28,21 +29,6 @@ struct QEStartState {
     std::vector<int> ints;
 };
 
-namespace {
-
-std::vector<RArr2*> network_results(Model& m) {
-    return {&m.Ca,    &m.Pa,    &m.CaInf,   &m.PaInf, &m.Cc,   &m.Pc,      &m.CcInf,
-            &m.PcInf, &m.Cs,    &m.Cs_prev, &m.CsInf, &m.Ps,   &m.Ps_prev, &m.PsInf,
-            &m.CpInf, &m.PpInf, &m.VRs,     &m.VIs,   &m.VTs,  &m.VRp,     &m.VIp,
-            &m.VTp,   &m.VRw,   &m.VIw,     &m.VTw,   &m.VRwZ, &m.VIwZ,    &m.VTwZ};
-}
-
-std::vector<RArr1*> network_vectors(Model& m) {
-    // X_last and B_last: the implicit solution's initial guess and the
-    // right-hand side it answered.
-    return {&m.A_nca, &m.CSB1, &m.CSB2, &m.CWB1, &m.CWB2, &m.X_last, &m.X_prev, &m.B_last};
-}
-
 // Run-state scalars of the time loop (dIdt among them: the schedule keeps it
 // over the step at t = 0).
 std::vector<double*> run_reals(Model& m) {
@@ -58,8 +44,6 @@ std::vector<int*> run_ints(Model& m) {
             &m.ConvYN,    &m.IndUnch,  &m.TsConv,    &m.StepAdd, &m.VoltStopFlag, &m.EndOfRun,
             &m.FinalStep, &m.NCa,      &m.NBw,      &m.X_last_NTS, &m.X_prev_NTS};
 }
-
-}  // namespace
 
 void qe_keep_start_state(Model& m) {
     auto k = std::make_shared<QEStartState>();

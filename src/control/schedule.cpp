@@ -23,11 +23,12 @@ std::string two_digits(int n) {
 
 void open_convergency_file(Model& m) {
     // Each run's convergency file replaces the log file (or the previous
-    // run's convergency file) on the log unit.
+    // run's convergency file) on the log unit; a resumed run goes on with it.
     const std::string path = m.run_dir + "VORN_convergency.dat";
-    if (!m.log_unit.open(path, OpenMode::Replace))
+    const bool resuming = m.Ckpt.resuming == 1;
+    if (!m.log_unit.open(path, resuming ? OpenMode::Append : OpenMode::Replace))
         stop_with_message(m, "Cannot open the convergency file " + shown_path(path));
-    if (m.Opt_PrIter == 1) {
+    if (m.Opt_PrIter == 1 && !resuming) {
         const std::string& s = m.Sep;
         m.log_unit.fmt("(A7,2(A1,A7),A1,A12,10(A1,A7))",
                        {"Run",   s, "Iter",  s, "NTS",   s, "t",     s, "ConvFR", s, "#ItRs", s,
@@ -61,7 +62,8 @@ void prepare_run_directory(Model& m) {
     if (!run_directory_ready(m, m.run_dir))
         stop_with_message(m, "Run directory not found: " + shown +
                                  " (create it, or run vorn with --create)");
-    if (fs::exists(m.run_dir + "Progress.dat", ec) || fs::exists(m.run_dir + "Signals.dat", ec))
+    if (m.Ckpt.resuming == 0 &&
+        (fs::exists(m.run_dir + "Progress.dat", ec) || fs::exists(m.run_dir + "Signals.dat", ec)))
         warn(m, "Warning: " + shown +
                     " holds results of an earlier run; Progress.dat and Signals.dat are appended "
                     "to (run vorn with --fresh to remove them first)");

@@ -1,6 +1,7 @@
 #include "control/step_checks.hpp"
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "control/messages.hpp"
@@ -65,6 +66,17 @@ void stop_if_interrupted(Model& m, double t_written) {
     report_stop_reason(m, "Simulation interrupted at t = " + seconds_text(t_written) +
                               " s");
     throw ProgramStop{128 + sig};
+}
+
+void signal_after_steps(Model& m, bool checkpointed) {
+    const char* env = std::getenv("VORN_SIGNAL_AFTER_STEPS");
+    if (!env || !*env) return;
+    char* end = nullptr;
+    const long n = std::strtol(env, &end, 10);
+    const int sig = *end == ':' ? int(std::strtol(end + 1, nullptr, 10)) : SIGTERM;
+    if (!checkpointed) ++m.StepsDone;
+    if (n <= 0 || m.StepsDone != n || checkpointed != (sig == SIGKILL)) return;
+    std::raise(sig);
 }
 
 void check_finite_step(Model& m) {

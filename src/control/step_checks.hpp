@@ -32,6 +32,12 @@ int interrupt_signal();
 // messages file and stops with the exit status 128 + signal number.
 void stop_if_interrupted(Model& m, double t_written);
 
+// Testing aid for stops at a chosen step: with VORN_SIGNAL_AFTER_STEPS=N or
+// N:SIG in the environment the process sends itself signal SIG (default
+// SIGTERM) after its N-th converged time step; SIGKILL after that step's
+// checkpoint (`checkpointed`), any other signal before it.
+void signal_after_steps(Model& m, bool checkpointed);
+
 // Stops the program when a temperature, current, resistance or power of the
 // converged step is not finite; the message names the quantity, the band,
 // the section or contact, the time step and the time.

@@ -29,12 +29,10 @@ void PackedLU::clear() {
     Uval.reset();
 }
 
-namespace {
-
 // Storage for n values, not yet touched: its pages are taken as they are
 // written.  Large blocks are aligned to 2 MB and offered huge pages, so
 // that taking them costs a few faults instead of one per 4 kB.
-std::unique_ptr<double[], PackedLU::Free> fresh_values(std::size_t n) {
+std::unique_ptr<double[], PackedLU::Free> packed_values(std::size_t n) {
     constexpr std::size_t kHuge = std::size_t(2) << 20;
     std::size_t bytes = std::max<std::size_t>(n, 1) * sizeof(double);
     const bool huge = bytes >= 4 * kHuge;
@@ -47,6 +45,8 @@ std::unique_ptr<double[], PackedLU::Free> fresh_values(std::size_t n) {
 #endif
     return std::unique_ptr<double[], PackedLU::Free>(p);
 }
+
+namespace {
 
 // Rows packed between two hand-backs of the pages behind them, and the
 // stretch kept in front of the packed multipliers (they will grow into it).
@@ -74,7 +74,7 @@ void band_pack(double* a, std::size_t ld, int Nt, int W, BandSpans& s, PackedLU&
     const auto N = std::size_t(Nt);
     std::size_t upper = N;  // diagonals
     for (const BandRun& r : s.Uruns) upper += r.len;
-    p.Uval = fresh_values(upper);
+    p.Uval = packed_values(upper);
     p.Lstart.resize(N + 1);
     p.Ustart.resize(N + 1);
     std::size_t w = 0, u = 0;

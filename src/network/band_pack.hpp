@@ -43,6 +43,9 @@ struct PackedLU {
     std::size_t upper_values() const { return Ustart.empty() ? 0 : Ustart.back(); }
 };
 
+// Storage for n values of Uval, not yet touched.
+std::unique_ptr<double[], PackedLU::Free> packed_values(std::size_t n);
+
 // Packs the factors of an elimination made with keep (band_eliminate) by
 // their stretches s (the elimination's, or band_stretches'; taken over by
 // p): the multipliers' stretches to the front of a[], row after row (each

@@ -3,7 +3,10 @@
 // infinitely-long-ramp reference and the voltages.
 #pragma once
 
+#include <vector>
+
 #include "control/model.hpp"
+#include "support/state_archive.hpp"
 
 namespace vorn {
 
@@ -118,5 +121,15 @@ void boundary_currents_definition(Model& m);
 // --- infinitely long ramp and voltages ----------------------------------------------------
 void iscc_inf_calculation(Model& m);
 void voltage_calculation(Model& m);
+
+// The network's part of the time-dependent state, as the quench-energy
+// iterations restore it: the currents, powers and voltages of the solution,
+// and its right-hand side, boundary currents and initial guesses.
+std::vector<RArr2*> network_results(Model& m);
+std::vector<RArr1*> network_vectors(Model& m);
+// That state with everything the next solution reuses (the factors, the
+// workspace that holds them, GMRES's kept directions, the counts), to or
+// from a checkpoint: a resumed run then solves as the uninterrupted one.
+void network_state_io(StateArchive& ar, Model& m);
 
 }  // namespace vorn

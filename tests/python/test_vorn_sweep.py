@@ -1,11 +1,16 @@
 """vorn-sweep: a 2 x 3 grid through GNU parallel, resuming, the results table
 against a case run on its own, the Slurm batch script and the sweep-file
-errors."""
+errors; runs stopped by SIGTERM resumed from their checkpoint and resubmitted
+at a time limit (with a stand-in vorn)."""
 import csv
+import io
 import os
+import re
 import shutil
+import signal
 import subprocess
 import sys
+import time
 
 import pytest
 
@@ -201,3 +206,175 @@ def test_readme_study_file(tmp_path):
     assert len(index) == 19 and index[1] == ["001", "2.5", "0.5"]
     assert index[-1] == ["018", "80", "2"]
     assert "#SBATCH --time=00:10:00" in (tmp_path / "rc" / "sweep.sbatch").read_text()
+
+
+# --- stopped runs: resumed by run_case.sh, resubmitted by the batch script ---
+# A stand-in vorn (VORN=...) and sbatch on PATH; no build and no Slurm needed.
+FAKE_VORN = """#!{python}
+# Stands in for vorn: appends its arguments to calls and "run N" to vorn.out,
+# then as the file mode says: done (exit 0, checkpoint removed), stop (exit 143
+# with a checkpoint) or wait (until SIGTERM or SIGINT, then as vorn does:
+# checkpoint, exit 128 + signal; exit 0 after 30 s without one).
+import os, signal, sys, time
+fake, args = os.environ["FAKE"], sys.argv[1:]
+with open(os.path.join(fake, "calls"), "a") as f:
+    f.write(" ".join(args) + "\\n")
+if "--fresh" in args and "--resume" in args:
+    sys.exit(2)
+name, case = args[-2:]
+ckpt = os.path.join(args[1], name, name + "-" + case, "output", "VORN_checkpoint.bin")
+if "--resume" in args and not os.path.isfile(ckpt):
+    sys.exit("no checkpoint")
+print("run", len(open(os.path.join(fake, "calls")).readlines()), flush=True)
+mode = open(os.path.join(fake, "mode")).read()
+
+def stop(sig, frame):
+    open(ckpt, "w").close()
+    sys.exit(128 + sig)
+
+if mode == "wait":
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+    open(os.path.join(fake, "started"), "w").close()
+    for _ in range(600):  # 30 s at most, should the signal never come
+        time.sleep(0.05)
+if mode == "stop":
+    stop(15, None)
+if os.path.exists(ckpt):
+    os.unlink(ckpt)
+"""
+
+
+class Fake:
+    """Sweep "t" of cases 001 and 002 made by hand; array task 2 (case 002)."""
+
+    def __init__(self, tmp, slurm):
+        import vorn_sweep as vs
+        self.vs, self.tmp = vs, tmp
+        grid = vs.parse_sweep("t.toml", {"name": "t", "parameters": {"RcCon": [5, 45]},
+                                         "slurm": slurm})
+        self.sweep = vs.Sweep(str(tmp / "sw"), grid)
+        for i in self.sweep.ids:
+            for sub in ("input", "output"):
+                os.makedirs(os.path.join(self.sweep.case_dir(i), sub))
+        self.case = tmp / "sw" / "VORN_data" / "t" / "t-002"
+        self.run_case = vs.write_run_script(self.sweep, "/nowhere/vorn")  # VORN wins
+        self.batch = vs.write_slurm_script(self.sweep, self.sweep.ids)
+        bindir = tmp / "bin"
+        bindir.mkdir()
+        (bindir / "vorn").write_text(FAKE_VORN.format(python=sys.executable))
+        (bindir / "sbatch").write_text('#!/bin/bash\necho "$*" >> "$FAKE/sbatch"\n')
+        for f in bindir.iterdir():
+            f.chmod(0o755)
+        self.env = dict(os.environ, FAKE=str(tmp), VORN=str(bindir / "vorn"),
+                        PATH=f"{bindir}:{os.environ['PATH']}", SLURM_ARRAY_TASK_ID="2")
+
+    def lines(self, name):
+        p = self.tmp / name
+        return p.read_text().splitlines() if p.exists() else []
+
+    def run(self, mode):
+        (self.tmp / "mode").write_text(mode)
+        return subprocess.run([self.run_case, "002"], env=self.env, timeout=60).returncode
+
+    def signalled(self, cmd, sig):
+        """Runs cmd until vorn waits, sends sig to cmd's shell alone (as Slurm's
+        --signal=B: does); (exit status, output)."""
+        (self.tmp / "mode").write_text("wait")
+        started = self.tmp / "started"
+        started.unlink(missing_ok=True)
+        p = subprocess.Popen(cmd, env=self.env, stdout=subprocess.PIPE, text=True)
+        for _ in range(1000):
+            if started.exists() or p.poll() is not None:
+                break
+            time.sleep(0.02)
+        time.sleep(0.2)  # the shells set their traps just after starting vorn
+        p.send_signal(sig)
+        out = p.communicate(timeout=40)[0]
+        return p.returncode, out
+
+
+@pytest.mark.parametrize("status, checkpoint, resumed", [
+    ("143", True, True), ("143", False, False), ("1", True, False), ("130", True, False),
+    (None, True, False)])
+def test_run_case_resumes_only_after_sigterm_with_a_checkpoint(tmp_path, status, checkpoint,
+                                                               resumed):
+    f = Fake(tmp_path, {})
+    if status:
+        (f.case / "status").write_text(status + "\n")
+    if checkpoint:
+        (f.case / "output" / "VORN_checkpoint.bin").write_text("")
+    (f.case / "vorn.out").write_text("run 0\n")
+    assert f.run("done") == 0
+    assert f.lines("calls") == [f"--root VORN_data/ {'--resume' if resumed else '--fresh'} t 002"]
+    # A resumed run appends to the console of the stopped one.
+    assert (f.case / "vorn.out").read_text() == ("run 0\n" if resumed else "") + "run 1\n"
+    assert (f.case / "status").read_text() == "0\n"
+
+
+def test_stopped_case_is_pending_and_resumes(tmp_path):
+    f = Fake(tmp_path, {})
+    assert f.run("stop") == 143
+    assert (f.case / "status").read_text() == "143\n"
+    assert f.vs.pending(f.sweep) == ["001", "002"]
+    out = io.StringIO()
+    f.vs.report(f.sweep, f.vs.collect(f.sweep)[1], out)
+    assert "case 002 (exit status 143, stopped with a checkpoint: the next run resumes it)" \
+        in out.getvalue()
+    assert f.run("done") == 0
+    assert f.lines("calls") == ["--root VORN_data/ --fresh t 002",
+                                "--root VORN_data/ --resume t 002"]
+    assert (f.case / "vorn.out").read_text() == "run 1\nrun 2\n"
+    assert not (f.case / "output" / "VORN_checkpoint.bin").exists()
+    assert f.vs.pending(f.sweep) == ["001"]
+
+
+@pytest.mark.parametrize("sig, code", [(signal.SIGTERM, 143), (signal.SIGINT, 130)])
+def test_run_case_passes_signals_on_and_records_the_status(tmp_path, sig, code):
+    f = Fake(tmp_path, {})
+    assert f.signalled([f.run_case, "002"], sig)[0] == code
+    assert (f.case / "status").read_text() == f"{code}\n"
+    assert (f.case / "output" / "VORN_checkpoint.bin").exists()
+
+
+def test_batch_script_signal_line_and_resubmission(tmp_path):
+    f = Fake(tmp_path, {"signal_before": 300})
+    text = open(f.batch).read()
+    assert "#SBATCH --signal=B:USR1@300\n" in text
+    assert f'sbatch --array="$SLURM_ARRAY_TASK_ID" {f.batch} ||' in text
+    assert subprocess.run(["bash", "-n", f.batch]).returncode == 0
+    g = f.vs.parse_sweep("z.toml", {"parameters": {"RcCon": [5]}, "slurm": {"signal_before": 0}})
+    z = f.vs.write_slurm_script(f.vs.Sweep(str(tmp_path / "z"), g), ["001"])
+    assert "--signal" not in open(z).read()
+
+
+def test_batch_task_resubmits_at_the_time_limit_up_to_max_resubmit(tmp_path):
+    f = Fake(tmp_path, {"max_resubmit": 2})
+    # scancel (SIGTERM): vorn stops with a checkpoint, but nothing is resubmitted.
+    assert f.signalled(["bash", f.batch], signal.SIGTERM)[0] == 143
+    assert f.lines("sbatch") == [] and (f.case / "output" / "VORN_checkpoint.bin").exists()
+    # The warning before the time limit (SIGUSR1): resubmitted as task 2, twice.
+    for k in (1, 2, 3):
+        code, out = f.signalled(["bash", f.batch], signal.SIGUSR1)
+        assert code == 143 and (f.case / "status").read_text() == "143\n"
+        assert f.lines("sbatch") == [f"--array=2 {f.batch}"] * min(k, 2)
+        assert (f.case / "resubmits").read_text() == f"{min(k, 2)}\n"
+    assert "resubmission 2 of 2" not in out
+    assert "case 002 reached the time limit; not resubmitted after 2 resubmissions" in out
+    assert f.lines("calls") == ["--root VORN_data/ --fresh t 002"] + \
+        ["--root VORN_data/ --resume t 002"] * 3
+    # A new submission by hand allows max_resubmit again.
+    f.vs.submit_slurm(f.sweep, dry_run=True, wait=False)
+    assert not (f.case / "resubmits").exists()
+
+
+@pytest.mark.parametrize("slurm, message", [
+    ({"signal_befor": 60}, "unknown key(s) signal_befor"),
+    ({"signal_before": "2m"}, "slurm.signal_before = '2m'"),
+    ({"signal_before": 70000}, "to 65535"),
+    ({"max_resubmit": -1}, "slurm.max_resubmit = -1"),
+])
+def test_slurm_key_errors(slurm, message):
+    import vorn_sweep as vs
+    with pytest.raises(vs.SweepError, match=re.escape(message)):
+        vs.parse_sweep("s.toml", {"parameters": {"RcCon": [1]}, "slurm": slurm})

@@ -11,7 +11,8 @@ job array) and collects one results table.  Layout of the sweep directory:
     SWEEP/VORN_data/NAME/NAME-001/   the cases: input/, output/, Run01/, ...
 
 A case is finished when its file "status" holds 0; a rerun of vorn-sweep
-skips the finished cases and runs the others again.
+skips the finished cases and runs the others again; one stopped by SIGTERM
+(status 143) with a checkpoint resumes from it (under Slurm at once).
 """
 
 import argparse
@@ -28,6 +29,11 @@ import vorn_tables as vt
 
 PROG = "vorn-sweep"
 STATUS = "status"
+CHECKPOINT = "output/VORN_checkpoint.bin"  # of a case; vorn writes it on SIGTERM
+STOPPED = 143          # vorn's exit status after SIGTERM (128 + 15)
+RESUBMITS = "resubmits"  # of a case: its resubmissions after time limits
+SLURM_KEYS = {"partition", "time", "mem", "account", "options", "signal_before",
+              "max_resubmit"}
 
 
 class SweepError(Exception):
@@ -144,7 +150,7 @@ def parse_sweep(path, data):
     results = data.get("results", {}).get("columns", ["max:Pt_T", "max:Ts_max", "last:Time"])
     for r in results:
         parse_result_spec(path, r)
-    slurm = data.get("slurm", {})
+    slurm = parse_slurm(path, data.get("slurm", {}))
     name = data.get("name") or os.path.splitext(os.path.basename(path))[0]
     if not name.replace("_", "").replace("-", "").isalnum():
         raise SweepError(f"{path}: name {name!r} may hold letters, digits, '-' and '_' only")
@@ -164,6 +170,24 @@ def parse_sweep(path, data):
     return {"name": name, "names": names, "points": points, "fixed": fixed,
             "results": results, "slurm": slurm, "jobs": data.get("jobs"), "plot": plot,
             "split_runs": split}
+
+
+def parse_slurm(path, slurm):
+    """[slurm] with the defaults of signal_before (s) and max_resubmit."""
+    if not isinstance(slurm, dict):
+        raise SweepError(f"{path}: slurm is a table: [slurm] time = \"01:00:00\", ...")
+    unknown = set(slurm) - SLURM_KEYS
+    if unknown:
+        raise SweepError(f"{path}: slurm: unknown key(s) {', '.join(sorted(unknown))}; "
+                         f"known: {', '.join(sorted(SLURM_KEYS))}")
+    out = {"signal_before": 120, "max_resubmit": 10, **slurm}
+    # Slurm takes the warning time as a 16-bit number of seconds.
+    for key, top in (("signal_before", 65535), ("max_resubmit", 10**6)):
+        v = out[key]
+        if isinstance(v, bool) or not isinstance(v, int) or not 0 <= v <= top:
+            raise SweepError(f"{path}: slurm.{key} = {v!r}; it is a whole number from 0 "
+                             f"(none) to {top}")
+    return out
 
 
 RESULT_KINDS = ("last", "max", "min", "qe", "energy")
@@ -288,23 +312,47 @@ def create(sweep, template, vorn):
     return made
 
 
+def _wait_for_child(traps):
+    """Shell text that waits for the command just started in the background
+    ($!) with TRAPS ({signal: action on "$child"}) set; its status ends in
+    $status.  A shell runs a trap only after a foreground command has ended,
+    and dies of an untrapped SIGTERM before it records anything; ignoring the
+    signal (trap '' TERM) would lose it, as Slurm signals the batch shell
+    alone.  So the trap interrupts "wait" (status 128 + signal) and passes the
+    signal on while the command goes on: wait again until a wait returns
+    undisturbed (bash answers a second wait for an ended child alike)."""
+    lines = ["child=$!"]
+    lines += [f"trap 'caught=1; {action}' {sig}" for sig, action in traps.items()]
+    lines += ["while :; do", "  caught=", '  wait "$child"', "  status=$?",
+              '  [ -z "$caught" ] && break', "done"]
+    return "\n".join(lines) + "\n"
+
+
 def write_run_script(sweep, vorn):
     path = os.path.join(sweep.dir, "run_case.sh")
+    name = shlex.quote(sweep.name)
     # vorn runs in the sweep directory with a relative root, which keeps the
-    # case paths short (the program limits them to 80 characters).
+    # case paths short (the program limits them to 80 characters).  vorn sets
+    # its own SIGINT handler over the SIG_IGN that a background command gets.
     text = f"""#!/bin/bash
 # Runs case $1 (e.g. 001) of the sweep {sweep.name}; its exit status goes to
-# the file "{STATUS}" of the case, its console to vorn.out and vorn.err.
+# the file "{STATUS}" of the case, its console to vorn.out and vorn.err.  A run
+# stopped by SIGTERM (status {STOPPED}, e.g. a time limit) with a checkpoint is
+# resumed (appending); SIGTERM and SIGINT are passed on to vorn.
 VORN=${{VORN:-{shlex.quote(vorn)}}}
 cd {shlex.quote(sweep.dir)} || exit 2
-dir=VORN_data/{shlex.quote(sweep.name)}/{shlex.quote(sweep.name)}-"$1"
+dir=VORN_data/{name}/{name}-"$1"
 [ -d "$dir/input" ] || {{ echo "run_case.sh: no case $dir" >&2; exit 2; }}
+previous=$(cat "$dir/{STATUS}" 2>/dev/null)
 rm -f "$dir/{STATUS}"
-"$VORN" --root VORN_data/ --fresh {shlex.quote(sweep.name)} "$1" > "$dir/vorn.out" 2> "$dir/vorn.err"
-status=$?
-echo "$status" > "$dir/{STATUS}"
-exit "$status"
-"""
+if [ "$previous" = {STOPPED} ] && [ -f "$dir/{CHECKPOINT}" ]; then
+  "$VORN" --root VORN_data/ --resume {name} "$1" >> "$dir/vorn.out" 2>> "$dir/vorn.err" &
+else
+  "$VORN" --root VORN_data/ --fresh {name} "$1" > "$dir/vorn.out" 2> "$dir/vorn.err" &
+fi
+""" + _wait_for_child({"TERM": 'kill -TERM "$child" 2>/dev/null',
+                       "INT": 'kill -INT "$child" 2>/dev/null'})
+    text += f'echo "$status" > "$dir/{STATUS}"\nexit "$status"\n'
     with open(path, "w") as f:
         f.write(text)
     os.chmod(path, 0o755)
@@ -339,13 +387,42 @@ def write_slurm_script(sweep, ids):
     for key in ("partition", "time", "mem", "account"):
         if key in s:
             lines.append(f"#SBATCH --{key}={s[key]}")
+    before, most = s["signal_before"], s["max_resubmit"]
+    if before > 0:
+        # "B:" signals this shell alone; without it Slurm signals the job
+        # steps (srun), and vorn runs in none.
+        lines.append(f"#SBATCH --signal=B:USR1@{before}")
     for opt in s.get("options", []):
         lines.append(f"#SBATCH {opt}")
-    ids_text = " ".join(sweep.ids)
-    lines += ["# One array task per case: task k runs case k of sweep.csv.",
-              f"ids=({ids_text})",
-              'id=${ids[$((SLURM_ARRAY_TASK_ID - 1))]}',
-              f"exec {shlex.quote(os.path.join(sweep.dir, 'run_case.sh'))} \"$id\"", ""]
+    case = shlex.quote(os.path.join(sweep.dir, "VORN_data", sweep.name, sweep.name + "-"))
+    script = shlex.quote(os.path.join(sweep.dir, "sweep.sbatch"))
+    lines.append(f"""# One array task per case: task k runs case k of sweep.csv.
+ids=({" ".join(sweep.ids)})
+id=${{ids[$((SLURM_ARRAY_TASK_ID - 1))]}}
+case_dir={case}"$id"
+# SIGUSR1 (signal_before = {before} s before the time limit; 0: none) tells vorn
+# to stop (SIGTERM); a case stopped with a checkpoint is then submitted again
+# as this array task, where it resumes.  A SIGTERM (scancel, or the limit
+# itself) is passed on too but resubmits nothing: a cancelled task stays so.
+near_limit=
+{shlex.quote(os.path.join(sweep.dir, "run_case.sh"))} "$id" &
+""" + _wait_for_child({"USR1": 'near_limit=1; kill -TERM "$child" 2>/dev/null',
+                       "TERM": 'kill -TERM "$child" 2>/dev/null'}) + f"""\
+if [ "$status" = {STOPPED} ] && [ -n "$near_limit" ] && [ -f "$case_dir/{CHECKPOINT}" ]; then
+  n=$(cat "$case_dir/{RESUBMITS}" 2>/dev/null)
+  case $n in ""|*[!0-9]*) n=0 ;; esac
+  if [ "$n" -lt {most} ]; then
+    echo $((n + 1)) > "$case_dir/{RESUBMITS}"
+    echo "{PROG}: case $id reached the time limit; resubmission $((n + 1)) of {most} resumes it"
+    sbatch --array="$SLURM_ARRAY_TASK_ID" {script} ||
+      echo "{PROG}: case $id: sbatch failed; {PROG} --slurm resumes it"
+  else
+    echo "{PROG}: case $id reached the time limit; not resubmitted after {most} resubmissions\
+ (max_resubmit): raise [slurm] time or max_resubmit, {PROG} --slurm resumes it"
+  fi
+fi
+exit "$status"
+""")
     path = os.path.join(sweep.dir, "sweep.sbatch")
     os.makedirs(os.path.join(sweep.dir, "slurm"), exist_ok=True)
     with open(path, "w") as f:
@@ -365,6 +442,9 @@ def submit_slurm(sweep, dry_run, wait):
     todo = pending(sweep)
     if not todo:
         return None, None
+    for i in todo:  # each submission by hand allows max_resubmit anew
+        if os.path.exists(os.path.join(sweep.case_dir(i), RESUBMITS)):
+            os.unlink(os.path.join(sweep.case_dir(i), RESUBMITS))
     path = write_slurm_script(sweep, todo)
     if dry_run:
         return path, None
@@ -469,6 +549,8 @@ def report(sweep, rows, out):
     for r in failed:
         st = r[len(sweep.spec["names"]) + 1]
         what = "not run" if st == "" else f"exit status {st}"
+        if st == STOPPED and os.path.isfile(os.path.join(sweep.case_dir(r[0]), CHECKPOINT)):
+            what += ", stopped with a checkpoint: the next run resumes it"
         print(f"  case {r[0]} ({what}): {r[-1]}", file=out)
     return 0 if not failed else 1
 

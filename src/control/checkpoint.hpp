@@ -1,0 +1,56 @@
+// Checkpoints: the whole state of a run at the end of a converged time
+// step, written to output/VORN_checkpoint.bin, from which `vorn --resume`
+// continues as the run would have gone on.
+//
+// A checkpoint holds a format version, the program's version, a digest of
+// the case's input files (and of the options that change the numbers), the
+// length of every result file at that moment, the state of the model, and a
+// checksum of all of it.  It is written under a temporary name, flushed to
+// the disk and renamed into place, so that a run killed while writing it
+// leaves the previous one; a file that is cut short or damaged fails its
+// checksum and is refused.
+#pragma once
+
+#include <string>
+
+#include "control/model.hpp"
+#include "support/state_archive.hpp"
+
+namespace vorn {
+
+// The name of the checkpoint file in the output directory.
+inline constexpr const char* kCheckpointFile = "VORN_checkpoint.bin";
+
+// Every part of the model that changes in the time loop, in one list for
+// both directions (control/checkpoint_state.cpp).
+void model_state_io(StateArchive& ar, Model& m);
+
+// Digest of the case's input files (names and contents) and of the options
+// that change the results.
+std::uint64_t input_digest(const Model& m);
+
+// At the start of a run, once the output directory is known and locked.
+// Resuming (--resume): reads and checks the checkpoint, cuts the result
+// files back to their length at the checkpoint and removes those written
+// after it; a missing, damaged or foreign checkpoint stops the program.
+// A run from t = 0 removes a checkpoint of an earlier run (with a warning):
+// the results it describes are about to change.
+void checkpoint_start(Model& m);
+
+// After a converged time step: writes a checkpoint when a signal asks the
+// run to stop, or when --checkpoint-every seconds have passed since the
+// last one.
+void checkpoint_after_step(Model& m);
+
+// Resuming: the run and QE iteration of the checkpoint (false otherwise).
+bool checkpoint_resume_point(const Model& m, int& run, int& iter);
+
+// At the start of a QE iteration, after its initialisation: when the run is
+// resumed in this iteration, the state of the checkpoint replaces the
+// initial one and true is returned (the step of the checkpoint is done).
+bool checkpoint_restore(Model& m);
+
+// At the normal end of the simulation: the checkpoint is of no further use.
+void checkpoint_remove(Model& m);
+
+}  // namespace vorn

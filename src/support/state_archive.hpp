@@ -1,0 +1,156 @@
+// A binary archive of the program's state, written and read by one list of
+// fields: `ar(x)` appends x to the archive when saving and replaces x by the
+// archive's next value when loading, so that the two directions cannot
+// drift apart.  Numbers are kept as their bytes (the checkpoint is read back
+// by the same build on the same machine); arrays keep their index ranges.
+//
+// A load that runs past the end of the data, or meets a size that cannot
+// be, throws ArchiveError: the caller names the file.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "support/oarray.hpp"
+
+namespace vorn {
+
+class ArchiveError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// 64-bit FNV-1a hash of bytes, continued from `h`.
+std::uint64_t fnv1a(const void* data, std::size_t n, std::uint64_t h = 0xcbf29ce484222325ULL);
+
+class StateArchive {
+public:
+    // Saving: an empty archive.  Loading: the bytes to read from.
+    StateArchive() = default;
+    explicit StateArchive(std::string bytes) : buf_(std::move(bytes)), loading_(true) {}
+
+    bool loading() const { return loading_; }
+    const std::string& bytes() const { return buf_; }
+    // Bytes not yet read.
+    std::size_t left() const { return buf_.size() - pos_; }
+
+    template <class T>
+    void operator()(T& v) {
+        io(v);
+    }
+    template <class T, class... R>
+    void operator()(T& v, R&... rest) {
+        io(v);
+        (*this)(rest...);
+    }
+
+    void raw(void* p, std::size_t n) {
+        if (!loading_) {
+            buf_.append(static_cast<const char*>(p), n);
+            return;
+        }
+        if (n > left()) throw ArchiveError("the data end early");
+        std::memcpy(p, buf_.data() + pos_, n);
+        pos_ += n;
+    }
+
+    // A count of elements that must fit in what is left of the archive.
+    std::size_t count(std::size_t n, std::size_t elem) {
+        std::uint64_t v = n;
+        raw(&v, sizeof v);
+        if (loading_ && elem > 0 && v > left() / elem) throw ArchiveError("a size is out of range");
+        return std::size_t(v);
+    }
+
+private:
+    template <class T>
+    void io(T& v) requires std::is_arithmetic_v<T> || std::is_enum_v<T> {
+        raw(&v, sizeof v);
+    }
+    void io(std::string& s) {
+        const std::size_t n = count(s.size(), 1);
+        if (loading_) s.resize(n);
+        raw(s.data(), n);
+    }
+    template <class T>
+    void io(std::vector<T>& v) {
+        const std::size_t n = count(v.size(), std::is_trivially_copyable_v<T> ? sizeof(T) : 1);
+        if (loading_) v.resize(n);
+        if constexpr (std::is_trivially_copyable_v<T>)
+            raw(v.data(), n * sizeof(T));
+        else
+            for (T& e : v) io(e);
+    }
+    template <class T>
+    void io(Arr1<T>& a) {
+        int lo = a.lo(), hi = a.hi();
+        bool on = a.allocated();
+        (*this)(on, lo, hi);
+        if (loading_) {
+            if (!on) {
+                a.deallocate();
+                return;
+            }
+            if (detail::extent(lo, hi) * sizeof(T) > left())
+                throw ArchiveError("an array is out of range");
+            a.allocate(lo, hi);
+        }
+        raw(a.data(), a.size() * sizeof(T));
+    }
+    template <class T>
+    void io(Arr2<T>& a) {
+        int lo1 = a.lo1(), hi1 = a.hi1(), lo2 = a.lo2(), hi2 = a.hi2();
+        bool on = a.allocated();
+        (*this)(on, lo1, hi1, lo2, hi2);
+        if (loading_) {
+            if (!on) {
+                a.deallocate();
+                return;
+            }
+            const std::size_t n = detail::extent(lo1, hi1) * detail::extent(lo2, hi2);
+            if (n * sizeof(T) > left()) throw ArchiveError("an array is out of range");
+            a.allocate(lo1, hi1, lo2, hi2);
+        }
+        raw(a.data(), a.size() * sizeof(T));
+    }
+    template <class T>
+    void io(Arr3<T>& a) {
+        int lo1 = a.lo1(), hi1 = a.hi1(), lo2 = a.lo2(), hi2 = a.hi2(), lo3 = a.lo3(),
+            hi3 = a.hi3();
+        bool on = a.allocated();
+        (*this)(on, lo1, hi1, lo2, hi2, lo3, hi3);
+        if (loading_) {
+            if (!on) {
+                a.deallocate();
+                return;
+            }
+            const std::size_t n =
+                detail::extent(lo1, hi1) * detail::extent(lo2, hi2) * detail::extent(lo3, hi3);
+            if (n * sizeof(T) > left()) throw ArchiveError("an array is out of range");
+            a.allocate(lo1, hi1, lo2, hi2, lo3, hi3);
+        }
+        raw(a.data(), a.size() * sizeof(T));
+    }
+    // Plain structs of numbers (an energy account, a trigger) as their bytes.
+    template <class T>
+    void io(T& v) requires(std::is_class_v<T> && std::is_trivially_copyable_v<T>) {
+        raw(&v, sizeof v);
+    }
+    // Other structs by their own `void state_io(StateArchive&, T&)`, found
+    // beside the struct.
+    template <class T>
+    void io(T& v) requires(!std::is_trivially_copyable_v<T> &&
+                           requires(StateArchive& a) { state_io(a, v); }) {
+        state_io(*this, v);
+    }
+
+    std::string buf_;
+    std::size_t pos_ = 0;
+    bool loading_ = false;
+};
+
+}  // namespace vorn
