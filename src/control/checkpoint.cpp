@@ -25,16 +25,6 @@ namespace vorn {
 
 namespace fs = std::filesystem;
 
-// What the driver needs of a checkpoint being resumed: where it is, and its
-// state, read up to the model's part.
-struct ResumePoint {
-    std::string path;
-    int run = 0, iter = 0, nts = 0;
-    double time = 0;
-    double cpu = 0;  // s of CPU time the QE iteration had taken
-    std::unique_ptr<StateArchive> ar;
-};
-
 namespace {
 
 constexpr char kMagic[8] = {'V', 'O', 'R', 'N', 'C', 'K', 'P', 'T'};
@@ -114,21 +104,14 @@ FileLengths measure_files(const Model& m) {
     return f;
 }
 
-// Header, file lengths and state, in the order of the file.
-struct Meta {
-    std::uint32_t format = kFormat;
-    std::string version;
-    std::uint64_t digest = 0;
-    int run = 0, iter = 0, nts = 0;
-    double time = 0, cpu = 0;
-};
-
-void meta_io(StateArchive& ar, Meta& h, FileLengths& f) {
+// Header and file lengths, in the order of the file; the model's state
+// follows.
+void meta_io(StateArchive& ar, ResumePoint& h) {
     ar(h.format);
-    if (ar.loading() && h.format != kFormat) return;  // the rest may be laid out otherwise
-    ar(h.version, h.digest, h.run, h.iter, h.nts, h.time, h.cpu);
-    ar(f.dirs, f.files, f.sizes);
-    if (f.files.size() != f.sizes.size()) throw ArchiveError("file lengths do not match");
+    if (ar.loading() && h.format != kFormat) throw ArchiveError("another checkpoint format");
+    ar(h.version, h.digest, h.run, h.iter, h.nts, h.nb, h.ns, h.time, h.cpu);
+    ar(h.dirs, h.files, h.sizes);
+    if (h.files.size() != h.sizes.size()) throw ArchiveError("file lengths do not match");
 }
 
 [[noreturn]] void fail_write(const std::string& tmp, const std::string& path, int err) {
@@ -174,23 +157,34 @@ void write_checkpoint(Model& m) {
     // taken.
     for (OutFile* f : {&m.log_unit, &m.qe_unit, &m.qesum_unit, &m.msg_unit})
         if (f->is_open()) f->flush();
-    Meta h;
+    ResumePoint h;
+    h.format = kFormat;
     h.version = m.Version;
     h.digest = input_digest(m);
     h.run = m.Run;
     h.iter = m.Iter;
     h.nts = m.NTS;
+    h.nb = m.NB;
+    h.ns = m.NS;
     h.time = m.Time;
     h.cpu = cpu_now() - m.CpuIterStart;
-    FileLengths f = measure_files(m);
+    const FileLengths f = measure_files(m);
+    h.dirs = f.dirs;
+    h.files = f.files;
+    h.sizes = f.sizes;
     StateArchive ar;
     ar.raw(const_cast<char*>(kMagic), sizeof kMagic);
-    meta_io(ar, h, f);
+    meta_io(ar, h);
     model_state_io(ar, m);
     std::string bytes = ar.bytes();
     const std::uint64_t sum = fnv1a(bytes.data(), bytes.size());
     bytes.append(reinterpret_cast<const char*>(&sum), sizeof sum);
     write_atomically(checkpoint_path(m), bytes);
+}
+
+std::string trimmed(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
 }
 
 std::string resume_hint(const Model& m) {
@@ -215,7 +209,7 @@ std::string read_whole(Model& m, const std::string& path) {
 
 // The result files back to their lengths at the checkpoint; result files
 // of the run directories that were not there then are removed.
-void cut_back_files(Model& m, const FileLengths& f) {
+void cut_back_files(Model& m, const ResumePoint& f) {
     std::error_code ec;
     for (const std::string& d : f.dirs) {
         if (d != "output/" && !is_run_dir_name(d.substr(0, d.size() - 1))) continue;
@@ -243,47 +237,39 @@ void cut_back_files(Model& m, const FileLengths& f) {
 
 void start_resume(Model& m) {
     const std::string path = checkpoint_path(m);
-    std::string bytes = read_whole(m, path);
-    constexpr std::size_t kSum = sizeof(std::uint64_t);
-    std::uint64_t sum = 0;
-    if (bytes.size() >= sizeof kMagic + kSum)
-        std::memcpy(&sum, bytes.data() + bytes.size() - kSum, kSum);
-    if (bytes.size() < sizeof kMagic + kSum ||
-        std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0 ||
-        fnv1a(bytes.data(), bytes.size() - kSum) != sum)
-        refuse(m, "it is incomplete or damaged");
-    bytes.resize(bytes.size() - kSum);
-    auto r = std::make_shared<ResumePoint>();
-    r->path = path;
-    r->ar = std::make_unique<StateArchive>(std::move(bytes));
-    Meta h;
-    FileLengths f;
+    ResumePoint r;
     try {
-        char magic[sizeof kMagic];
-        r->ar->raw(magic, sizeof magic);
-        meta_io(*r->ar, h, f);
+        r = read_checkpoint_image(read_whole(m, path));
     } catch (const ArchiveError&) {
-        refuse(m, "it is incomplete or damaged");
+        refuse(m, "it is incomplete or damaged, or of another checkpoint format");
     }
-    if (h.format != kFormat || h.version != m.Version)
-        refuse(m, "it was written by another version of vorn (" +
-                      (h.format != kFormat ? "checkpoint format " + std::to_string(h.format)
-                                           : "vorn " + h.version) +
-                      ")");
-    if (h.digest != input_digest(m))
+    if (r.version != m.Version) refuse(m, "it was written by vorn " + trimmed(r.version));
+    if (r.digest != input_digest(m))
         refuse(m, "the input files of the case, or the options --explicit-mutual and "
                   "--section-by-section, differ from those of the run that wrote it");
-    cut_back_files(m, f);
-    r->run = h.run;
-    r->iter = h.iter;
-    r->nts = h.nts;
-    r->time = h.time;
-    r->cpu = h.cpu;
-    m.Ckpt.resume = std::move(r);
+    cut_back_files(m, r);
+    m.Ckpt.resume = std::make_shared<ResumePoint>(std::move(r));
     m.Ckpt.resuming = 1;
 }
 
 }  // namespace
+
+ResumePoint read_checkpoint_image(std::string bytes, bool check_sum) {
+    constexpr std::size_t kSum = sizeof(std::uint64_t);
+    if (bytes.size() < sizeof kMagic + kSum || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
+        throw ArchiveError("not a checkpoint");
+    std::uint64_t sum = 0;
+    std::memcpy(&sum, bytes.data() + bytes.size() - kSum, kSum);
+    if (check_sum && fnv1a(bytes.data(), bytes.size() - kSum) != sum)
+        throw ArchiveError("the checksum does not match");
+    bytes.resize(bytes.size() - kSum);
+    ResumePoint r;
+    r.ar = std::make_unique<StateArchive>(std::move(bytes));
+    char magic[sizeof kMagic];
+    r.ar->raw(magic, sizeof magic);
+    meta_io(*r.ar, r);
+    return r;
+}
 
 std::uint64_t input_digest(const Model& m) {
     std::vector<fs::path> files;
@@ -347,10 +333,11 @@ bool checkpoint_restore(Model& m) {
     ResumePoint& r = *m.Ckpt.resume;
     if (m.Run != r.run || m.Iter != r.iter) return false;
     try {
+        if (r.nb != m.NB || r.ns != m.NS) throw ArchiveError("a cable of another size");
         model_state_io(*r.ar, m);
         if (r.ar->left() != 0) throw ArchiveError("data left over");
     } catch (const ArchiveError&) {
-        stop_with_message(m, "Cannot resume from the checkpoint " + shown_path(r.path) +
+        stop_with_message(m, "Cannot resume from the checkpoint " + shown_path(m.Ckpt.path) +
                                  ": its state does not fit this case. Program aborted");
     }
     m.CpuIterStart = cpu_now() - r.cpu;
@@ -367,6 +354,7 @@ void checkpoint_remove(Model& m) {
     if (m.Ckpt.path.empty()) return;
     std::error_code ec;
     fs::remove(m.Ckpt.path, ec);
+    fs::remove(m.Ckpt.path + ".tmp", ec);
 }
 
 }  // namespace vorn

@@ -11,7 +11,10 @@
 // checksum and is refused.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "control/model.hpp"
 #include "support/state_archive.hpp"
@@ -20,6 +23,27 @@ namespace vorn {
 
 // The name of the checkpoint file in the output directory.
 inline constexpr const char* kCheckpointFile = "VORN_checkpoint.bin";
+
+// A checkpoint as read: its header, the lengths of the result files (paths
+// relative to the case directory), and its state, read up to the model's
+// part.
+struct ResumePoint {
+    std::uint32_t format = 0;
+    std::string version;
+    std::uint64_t digest = 0;
+    int run = 0, iter = 0, nts = 0;
+    int nb = 0, ns = 0;  // the cable's bands and strands
+    double time = 0;
+    double cpu = 0;  // s of CPU time the QE iteration had taken
+    std::vector<std::string> dirs, files;
+    std::vector<std::uint64_t> sizes;
+    std::unique_ptr<StateArchive> ar;
+};
+
+// Reads the image of a checkpoint file up to the model's state; throws
+// ArchiveError when it is not a complete checkpoint of this format (with
+// `check_sum` false the checksum is not looked at).
+ResumePoint read_checkpoint_image(std::string bytes, bool check_sum = true);
 
 // Every part of the model that changes in the time loop, in one list for
 // both directions (control/checkpoint_state.cpp).

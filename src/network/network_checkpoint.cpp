@@ -74,7 +74,10 @@ void workspace_io(StateArchive& ar, Model& m) {
     if (ar.loading()) {
         w.deallocate();
         if (!on) return;
-        if (keep > std::size_t(std::max(rows, 0)) * std::size_t(std::max(cols, 0)))
+        // The workspace is of this cable's system: NEq (or NEqB) rows and
+        // at most 16 NS - 2 columns.
+        const bool shape = (rows == m.NEq || rows == m.NEqB) && cols >= 1 && cols <= 16 * m.NS;
+        if (!shape || keep > std::size_t(rows) * std::size_t(cols))
             throw ArchiveError("a workspace of another size");
         w.allocate(1, rows, 1, cols, 0.0);
     }

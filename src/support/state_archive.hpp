@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -67,6 +68,17 @@ public:
     }
 
 private:
+    // An array of these extents, `elem` bytes each, fits in what is left
+    // (without overflowing the product).
+    bool fits(std::size_t elem, std::initializer_list<std::size_t> extents) const {
+        std::size_t room = left() / elem;
+        for (std::size_t e : extents) {
+            if (e == 0) return true;
+            if (e > room) return false;
+            room /= e;
+        }
+        return true;
+    }
     template <class T>
     void io(T& v) requires std::is_arithmetic_v<T> || std::is_enum_v<T> {
         raw(&v, sizeof v);
@@ -111,8 +123,8 @@ private:
                 a.deallocate();
                 return;
             }
-            const std::size_t n = detail::extent(lo1, hi1) * detail::extent(lo2, hi2);
-            if (n * sizeof(T) > left()) throw ArchiveError("an array is out of range");
+            if (!fits(sizeof(T), {detail::extent(lo1, hi1), detail::extent(lo2, hi2)}))
+                throw ArchiveError("an array is out of range");
             a.allocate(lo1, hi1, lo2, hi2);
         }
         raw(a.data(), a.size() * sizeof(T));
@@ -128,9 +140,9 @@ private:
                 a.deallocate();
                 return;
             }
-            const std::size_t n =
-                detail::extent(lo1, hi1) * detail::extent(lo2, hi2) * detail::extent(lo3, hi3);
-            if (n * sizeof(T) > left()) throw ArchiveError("an array is out of range");
+            if (!fits(sizeof(T), {detail::extent(lo1, hi1), detail::extent(lo2, hi2),
+                                  detail::extent(lo3, hi3)}))
+                throw ArchiveError("an array is out of range");
             a.allocate(lo1, hi1, lo2, hi2, lo3, hi3);
         }
         raw(a.data(), a.size() * sizeof(T));
