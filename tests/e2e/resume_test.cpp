@@ -6,6 +6,8 @@
 // that is missing, damaged, cut short or of other inputs is refused.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -46,37 +48,43 @@ std::string with_env(const std::string& env, const std::vector<std::string>& arg
     return cmd;
 }
 
-// Two copies of the examples: one for the uninterrupted run, one stopped
-// and resumed.
-class Resume : public ::testing::Test {
-protected:
-    fs::path case_in(const TempDir& t, const std::string& nr) const {
-        return t.path() / "VORN_data" / "Demo" / ("Demo-" + nr);
-    }
-    void SetUp() override {
-        copy_example(whole.path());
+struct Stop {
+    int steps;  // converged steps before the signal
+    int sig;    // SIGTERM; SIGKILL comes after that step's checkpoint
+};
+
+fs::path demo(const TempDir& t, const std::string& nr) {
+    return t.path() / "VORN_data" / "Demo" / ("Demo-" + nr);
+}
+
+// The uninterrupted run of case `nr` (after `edit` of its input), then for
+// each stop a fresh copy stopped there and resumed; every result file
+// compared.  A run killed with SIGKILL has written a checkpoint after every
+// step, the one of its last step among them.
+template <class F>
+void check_resumes(const std::string& nr, std::initializer_list<Stop> stops, F edit) {
+    TempDir whole;
+    copy_example(whole.path());
+    edit(demo(whole, nr));
+    const ExeResult a = run_vorn_args(whole.path(), {"--fresh", "Demo", nr});
+    ASSERT_EQ(a.status, 0) << a.err;
+    const auto want = results_of(demo(whole, nr));
+    for (const Stop& stop : stops) {
+        SCOPED_TRACE("stopped after " + std::to_string(stop.steps) + " steps by signal " +
+                     std::to_string(stop.sig));
+        TempDir stopped;
         copy_example(stopped.path());
-    }
-    // Applies `edit` to the case `nr` of both copies.
-    template <class F>
-    void both(const std::string& nr, F edit) {
-        edit(case_in(whole, nr));
-        edit(case_in(stopped, nr));
-    }
-    // The uninterrupted run, the stop after `steps` steps with `sig`, the
-    // resume; every result file compared.
-    void check(const std::string& nr, int steps, int sig, const std::string& every = "1e-9") {
-        const ExeResult a = run_vorn_args(whole.path(), {"--fresh", "Demo", nr});
-        ASSERT_EQ(a.status, 0) << a.err;
-        const std::string env = "VORN_SIGNAL_AFTER_STEPS=" + std::to_string(steps) + ":" +
-                                std::to_string(sig);
+        const fs::path dir = demo(stopped, nr);
+        edit(dir);
+        const std::string env = "VORN_SIGNAL_AFTER_STEPS=" + std::to_string(stop.steps) + ":" +
+                                std::to_string(stop.sig);
+        const std::string every = stop.sig == SIGKILL ? "1e-9" : "0";
         const ExeResult b = run_command(
             stopped.path(), with_env(env, {"--fresh", "--checkpoint-every", every, "Demo", nr}));
-        ASSERT_EQ(b.status, 128 + sig) << b.err;
-        const fs::path dir = case_in(stopped, nr);
+        ASSERT_EQ(b.status, 128 + stop.sig) << b.err;
         ASSERT_TRUE(fs::exists(dir / kCkpt));
         const std::string messages = read_file(dir / "output" / "VORN_messages.dat");
-        if (sig == SIGTERM) {
+        if (stop.sig == SIGTERM) {
             EXPECT_NE(messages.find("Checkpoint written at t = "), std::string::npos);
             EXPECT_NE(messages.find("vorn --resume Demo " + nr + " continues the run"),
                       std::string::npos);
@@ -84,7 +92,6 @@ protected:
         const ExeResult c = run_vorn_args(stopped.path(), {"--resume", "Demo", nr});
         ASSERT_EQ(c.status, 0) << c.err;
         EXPECT_FALSE(fs::exists(dir / kCkpt)) << "a finished run keeps no checkpoint";
-        const auto want = results_of(case_in(whole, nr));
         const auto got = results_of(dir);
         ASSERT_EQ(want.size(), got.size());
         for (const auto& [name, text] : want) {
@@ -96,39 +103,30 @@ protected:
         EXPECT_EQ(after.find("Simulation interrupted"), std::string::npos)
             << "lines after the checkpoint are cut back";
     }
-    TempDir whole, stopped;
-};
+}
 
-TEST_F(Resume, RampExampleAfterSigterm) { check("001", 5, SIGTERM); }
+void as_shipped(const fs::path&) {}
 
-TEST_F(Resume, InfiniteRampWithFieldAlongALineAfterSigterm) { check("004", 3, SIGTERM); }
+TEST(Resume, RampExample) { check_resumes("001", {{5, SIGTERM}}, as_shipped); }
 
-// The heater quench, cut to 120 us: stopped in the heater pulse and in the
-// growing normal zone, by SIGTERM and by SIGKILL after a checkpoint.
-class ResumeQuench : public Resume, public ::testing::WithParamInterface<std::pair<int, int>> {};
+TEST(Resume, InfiniteRampWithFieldAlongALine) {
+    check_resumes("004", {{3, SIGTERM}}, as_shipped);
+}
 
-TEST_P(ResumeQuench, GivesTheUninterruptedFiles) {
-    both("005", [](const fs::path& d) {
+// The heater quench, cut to 120 us in 4 us steps: stopped before the heater
+// pulse (it starts at 50 us), in it, and in the growing normal zone.
+TEST(Resume, HeaterQuench) {
+    check_resumes("005", {{4, SIGTERM}, {14, SIGTERM}, {20, SIGKILL}}, [](const fs::path& d) {
         set_single_ramp(d, "1  0.00012  0  0.0  0.0  0  0  0  0.0  0.000004");
     });
-    check("005", GetParam().first, GetParam().second);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stops, ResumeQuench,
-                         ::testing::Values(std::pair{4, SIGTERM}, std::pair{14, SIGTERM},
-                                           std::pair{20, SIGKILL}));
-
-// The quench-energy search: stopped in its second and in a later
-// iteration; the search's brackets, trials and scaled heater table go on.
-class ResumeSearch : public Resume, public ::testing::WithParamInterface<std::pair<int, int>> {};
-
-TEST_P(ResumeSearch, GivesTheUninterruptedFiles) {
-    check("009", GetParam().first, GetParam().second);
+// The quench-energy search (three runs of several QE iterations each):
+// stopped at the first step of an iteration of run 2 and within a later
+// iteration of run 2; the brackets, trials and scaled heater table go on.
+TEST(Resume, QuenchEnergySearch) {
+    check_resumes("009", {{250, SIGTERM}, {400, SIGKILL}}, as_shipped);
 }
-
-INSTANTIATE_TEST_SUITE_P(Stops, ResumeSearch,
-                         ::testing::Values(std::pair{40, SIGTERM}, std::pair{75, SIGKILL},
-                                           std::pair{130, SIGTERM}));
 
 // Stopped with a checkpoint of Demo-001 after 5 steps.
 class Refused : public ::testing::Test {
