@@ -187,8 +187,10 @@ std::string trimmed(std::string s) {
     return s;
 }
 
+// The command that continues the run (with the root it was given).
 std::string resume_hint(const Model& m) {
-    return "vorn --resume " + m.sub_dir + " " + m.case_nr;
+    const std::string root = m.opts.root_dir.empty() ? "" : "--root " + m.opts.root_dir + " ";
+    return "vorn " + root + "--resume " + m.sub_dir + " " + m.case_nr;
 }
 
 [[noreturn]] void refuse(Model& m, const std::string& why) {
