@@ -49,8 +49,9 @@ std::string with_env(const std::string& env, const std::vector<std::string>& arg
 }
 
 struct Stop {
-    int steps;  // converged steps before the signal
-    int sig;    // SIGTERM; SIGKILL comes after that step's checkpoint
+    int steps;      // converged steps before the signal
+    int sig;        // SIGTERM; SIGKILL comes after that step's checkpoint
+    int again = 0;  // > 0: the resumed run is stopped (SIGTERM) after so many steps too
 };
 
 fs::path demo(const TempDir& t, const std::string& nr) {
@@ -89,6 +90,13 @@ void check_resumes(const std::string& nr, std::initializer_list<Stop> stops, F e
             EXPECT_NE(messages.find("vorn --resume Demo " + nr + " continues the run"),
                       std::string::npos);
         }
+        if (stop.again > 0) {
+            const ExeResult r = run_command(
+                stopped.path(),
+                with_env("VORN_SIGNAL_AFTER_STEPS=" + std::to_string(stop.again),
+                         {"--resume", "Demo", nr}));
+            ASSERT_EQ(r.status, 128 + SIGTERM) << r.err;
+        }
         const ExeResult c = run_vorn_args(stopped.path(), {"--resume", "Demo", nr});
         ASSERT_EQ(c.status, 0) << c.err;
         EXPECT_FALSE(fs::exists(dir / kCkpt)) << "a finished run keeps no checkpoint";
@@ -114,9 +122,10 @@ TEST(Resume, InfiniteRampWithFieldAlongALine) {
 }
 
 // The heater quench, cut to 120 us in 4 us steps: stopped before the heater
-// pulse (it starts at 50 us), in it, and in the growing normal zone.
+// pulse (it starts at 50 us), in it, and in the growing normal zone; one
+// run stopped twice.
 TEST(Resume, HeaterQuench) {
-    check_resumes("005", {{4, SIGTERM}, {14, SIGTERM}, {20, SIGKILL}}, [](const fs::path& d) {
+    check_resumes("005", {{4, SIGTERM}, {14, SIGTERM, 5}, {20, SIGKILL}}, [](const fs::path& d) {
         set_single_ramp(d, "1  0.00012  0  0.0  0.0  0  0  0  0.0  0.000004");
     });
 }
