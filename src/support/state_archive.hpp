@@ -50,6 +50,7 @@ public:
     }
 
     void raw(void* p, std::size_t n) {
+        if (n == 0) return;  // p may be the null data() of an empty array
         if (!loading_) {
             buf_.append(static_cast<const char*>(p), n);
             return;
@@ -68,6 +69,11 @@ public:
     }
 
 private:
+    // Elements in lo..hi, in 64 bits: a range read from a damaged file may
+    // span more than an int holds.
+    static std::size_t span(int lo, int hi) {
+        return hi >= lo ? std::size_t(static_cast<long long>(hi) - lo + 1) : 0;
+    }
     // An array of these extents, `elem` bytes each, fits in what is left
     // (without overflowing the product).
     bool fits(std::size_t elem, std::initializer_list<std::size_t> extents) const {
@@ -107,7 +113,7 @@ private:
                 a.deallocate();
                 return;
             }
-            if (detail::extent(lo, hi) * sizeof(T) > left())
+            if (span(lo, hi) > left() / sizeof(T))
                 throw ArchiveError("an array is out of range");
             a.allocate(lo, hi);
         }
@@ -123,7 +129,7 @@ private:
                 a.deallocate();
                 return;
             }
-            if (!fits(sizeof(T), {detail::extent(lo1, hi1), detail::extent(lo2, hi2)}))
+            if (!fits(sizeof(T), {span(lo1, hi1), span(lo2, hi2)}))
                 throw ArchiveError("an array is out of range");
             a.allocate(lo1, hi1, lo2, hi2);
         }
@@ -140,8 +146,7 @@ private:
                 a.deallocate();
                 return;
             }
-            if (!fits(sizeof(T), {detail::extent(lo1, hi1), detail::extent(lo2, hi2),
-                                  detail::extent(lo3, hi3)}))
+            if (!fits(sizeof(T), {span(lo1, hi1), span(lo2, hi2), span(lo3, hi3)}))
                 throw ArchiveError("an array is out of range");
             a.allocate(lo1, hi1, lo2, hi2, lo3, hi3);
         }
