@@ -19,7 +19,11 @@ void control_io(StateArchive& ar, Model& m) {
     ar(m.Run, m.Iter, m.NTS_end, m.TimeEnd, m.t_HP_end, m.E_HP_inp, m.RunDone);
     ar(m.E_HP_min, m.E_HP_max, m.TC_min, m.TC_max);
     ar(m.QE_Dec, m.t_cpu_iter, m.NrSATs);
-    ar(m.msg_last_line, m.run_dirs_used, m.Head.it, m.Head.qe);
+    ar(m.msg_last_line, m.run_dirs_used, m.Head.it);
+    // The searches' results one by one: a flag is no plain number.
+    const std::size_t n = ar.count(m.Head.qe.size(), sizeof(QeResult));
+    if (ar.loading()) m.Head.qe.resize(n);
+    for (QeResult& q : m.Head.qe) ar(q.run, q.energy, q.lo, q.hi);
     // The generator of the contact-resistance scatter, as its text.
     std::string rng;
     if (!ar.loading()) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -75,19 +76,32 @@ private:
         return hi >= lo ? std::size_t(static_cast<long long>(hi) - lo + 1) : 0;
     }
     // An array of these extents, `elem` bytes each, fits in what is left
-    // (without overflowing the product).
+    // (without overflowing the product), and each extent in an int.
     bool fits(std::size_t elem, std::initializer_list<std::size_t> extents) const {
+        bool empty = false;
+        for (std::size_t e : extents) {
+            if (e > std::size_t(std::numeric_limits<int>::max())) return false;
+            empty = empty || e == 0;
+        }
+        if (empty) return true;
         std::size_t room = left() / elem;
         for (std::size_t e : extents) {
-            if (e == 0) return true;
             if (e > room) return false;
             room /= e;
         }
         return true;
     }
     template <class T>
-    void io(T& v) requires std::is_arithmetic_v<T> || std::is_enum_v<T> {
+    void io(T& v) requires(std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) ||
+                          std::is_enum_v<T> {
         raw(&v, sizeof v);
+    }
+    // A flag as one byte, 0 or 1: any other byte is not a flag.
+    void io(bool& v) {
+        unsigned char c = v ? 1 : 0;
+        raw(&c, 1);
+        if (c > 1) throw ArchiveError("a flag is neither 0 nor 1");
+        v = c == 1;
     }
     void io(std::string& s) {
         const std::size_t n = count(s.size(), 1);
@@ -113,7 +127,7 @@ private:
                 a.deallocate();
                 return;
             }
-            if (span(lo, hi) > left() / sizeof(T))
+            if (!fits(sizeof(T), {span(lo, hi)}))
                 throw ArchiveError("an array is out of range");
             a.allocate(lo, hi);
         }
@@ -152,7 +166,8 @@ private:
         }
         raw(a.data(), a.size() * sizeof(T));
     }
-    // Plain structs of numbers (an energy account, a trigger) as their bytes.
+    // Plain structs of numbers (an energy account, a trigger) as their bytes;
+    // not for a struct with a flag (bool), whose byte must be checked.
     template <class T>
     void io(T& v) requires(std::is_class_v<T> && std::is_trivially_copyable_v<T>) {
         raw(&v, sizeof v);
