@@ -100,6 +100,20 @@ def main():
     for name in ("inp_EP.txt", "inp_QE.txt", "inp_RRR_per_section.txt", "inp_SurfVol.txt"):
         write("listread", f"seed-aux-{name[:-4]}", listread_seed(f[name]))
 
+    # Values that are not finite numbers (NaN, infinities, a literal beyond
+    # the largest double), which the readers note and the validation lists.
+    g = dict(cases["Demo-001"])
+    g["inp_STEP05.txt"] = set_values(g["inp_STEP05.txt"], {6: "NaN", 7: "-Inf"})
+    g["inp_STEP13.txt"] = set_values(g["inp_STEP13.txt"], {1: "Infinity", 2: "1e999"})
+    rows = g["inp_TimeSteps.txt"].splitlines(keepends=True)
+    toks = rows[1].split()
+    toks[1] = "nan"  # the end time of the first row of the schedule
+    rows[1] = "  ".join(toks) + "\n"
+    g["inp_TimeSteps.txt"] = "".join(rows)
+    write("case_reader", "seed-nonfinite", case_input(g))
+    for name in ("inp_STEP05.txt", "inp_STEP13.txt", "inp_TimeSteps.txt"):
+        write("listread", f"seed-nonfinite-{name[:-4]}", listread_seed(g[name]))
+
     # Formats the program writes, each with items of the kinds its first
     # descriptors take.
     formats = set()
