@@ -89,10 +89,7 @@ void remove_earlier_results(Model& m) {
         std::error_code ec;
         for (const auto& run : fs::directory_iterator(m.case_dir, ec)) {
             const std::string name = run.path().filename().string();
-            if (!run.is_directory(ec) || name.size() != 5 || name.compare(0, 3, "Run") != 0 ||
-                !std::isdigit(static_cast<unsigned char>(name[3])) ||
-                !std::isdigit(static_cast<unsigned char>(name[4])))
-                continue;
+            if (!run.is_directory(ec) || !is_run_dir_name(name)) continue;
             std::vector<fs::path> results;
             // Result files, and the temporary ones (".dat.tmp") that a killed
             // run may have left while writing a snapshot or report.
@@ -117,6 +114,12 @@ void remove_earlier_results(Model& m) {
 }
 
 }  // namespace
+
+bool is_run_dir_name(const std::string& n) {
+    return n.size() == 5 && n.compare(0, 3, "Run") == 0 &&
+           std::isdigit(static_cast<unsigned char>(n[3])) &&
+           std::isdigit(static_cast<unsigned char>(n[4]));
+}
 
 void compose_case_directories(Model& m) {
     // Everything below the root is fixed: root/sub/sub-case/{input,output}/.

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <chrono>
@@ -16,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "control/control.hpp"
 #include "control/messages.hpp"
 #include "control/step_checks.hpp"
-#include "support/fmtwrite.hpp"
 #include "support/outfile.hpp"
 
 namespace vorn {
@@ -36,14 +35,7 @@ double wall_now() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-double cpu_now() { return double(std::clock()) / CLOCKS_PER_SEC; }
-
 std::string checkpoint_path(const Model& m) { return m.output_dir + kCheckpointFile; }
-
-std::string seconds_text(double t) {
-    const std::string s = edit_es(t, 12, 5);
-    return s.substr(std::min(s.find_first_not_of(' '), s.size()));
-}
 
 // Result files: what the program writes into output/ and RunNN/ (and the
 // temporary names of files written whole).
@@ -52,11 +44,6 @@ bool is_result_file(const std::string& name) {
         return name.size() > e.size() && name.compare(name.size() - e.size(), e.size(), e) == 0;
     };
     return ends(".dat") || ends(".dat.tmp");
-}
-
-bool is_run_dir_name(const std::string& n) {
-    return n.size() == 5 && n.compare(0, 3, "Run") == 0 && std::isdigit((unsigned char)n[3]) &&
-           std::isdigit((unsigned char)n[4]);
 }
 
 // The directories with result files, relative to the case directory:
@@ -84,24 +71,17 @@ std::vector<std::string> result_files(const Model& m, const std::string& dir) {
     return names;
 }
 
-struct FileLengths {
-    std::vector<std::string> dirs;
-    std::vector<std::string> files;  // dir + name
-    std::vector<std::uint64_t> sizes;
-};
-
-FileLengths measure_files(const Model& m) {
-    FileLengths f;
-    f.dirs = result_dirs(m);
+// The length of every result file, into the header of a checkpoint.
+void measure_files(const Model& m, ResumePoint& h) {
+    h.dirs = result_dirs(m);
     std::error_code ec;
-    for (const std::string& d : f.dirs)
+    for (const std::string& d : h.dirs)
         for (const std::string& n : result_files(m, d)) {
             const auto size = fs::file_size(m.case_dir + "/" + d + n, ec);
             if (ec) continue;
-            f.files.push_back(d + n);
-            f.sizes.push_back(size);
+            h.files.push_back(d + n);
+            h.sizes.push_back(size);
         }
-    return f;
 }
 
 // Header and file lengths, in the order of the file; the model's state
@@ -167,11 +147,8 @@ void write_checkpoint(Model& m) {
     h.nb = m.NB;
     h.ns = m.NS;
     h.time = m.Time;
-    h.cpu = cpu_now() - m.CpuIterStart;
-    const FileLengths f = measure_files(m);
-    h.dirs = f.dirs;
-    h.files = f.files;
-    h.sizes = f.sizes;
+    h.cpu = cpu_seconds() - m.CpuIterStart;
+    measure_files(m, h);
     StateArchive ar;
     ar.raw(const_cast<char*>(kMagic), sizeof kMagic);
     meta_io(ar, h);
@@ -342,7 +319,7 @@ bool checkpoint_restore(Model& m) {
         stop_with_message(m, "Cannot resume from the checkpoint " + shown_path(m.Ckpt.path) +
                                  ": its state does not fit this case. Program aborted");
     }
-    m.CpuIterStart = cpu_now() - r.cpu;
+    m.CpuIterStart = cpu_seconds() - r.cpu;
     m.Ckpt.t_written = m.Time;
     m.Ckpt.resume.reset();
     m.Ckpt.resuming = 0;
@@ -350,6 +327,10 @@ bool checkpoint_restore(Model& m) {
                std::to_string(m.Run) + ", QE iteration " + std::to_string(m.Iter) +
                ", time step " + std::to_string(m.NTS) + ")");
     return true;
+}
+
+OpenMode fresh_file_mode(const Model& m) {
+    return m.Ckpt.resuming == 1 ? OpenMode::Append : OpenMode::Replace;
 }
 
 void checkpoint_remove(Model& m) {

@@ -74,6 +74,10 @@ bool checkpoint_resume_point(const Model& m, int& run, int& iter);
 // initial one and true is returned (the step of the checkpoint is done).
 bool checkpoint_restore(Model& m);
 
+// How a file that a run starts afresh is opened: replaced, or appended to
+// while a resumed run reopens the files its checkpoint left.
+OpenMode fresh_file_mode(const Model& m);
+
 // At the normal end of the simulation: the checkpoint is of no further use.
 void checkpoint_remove(Model& m);
 

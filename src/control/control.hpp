@@ -14,6 +14,10 @@ namespace vorn {
 void initialize_1(Model& m);
 // Builds the case, input and output directory names from the answers.
 void compose_case_directories(Model& m);
+// "RunNN": the name of a run directory of a case.
+bool is_run_dir_name(const std::string& name);
+// Process CPU time in seconds.
+double cpu_seconds();
 
 // --- memory guard ----------------------------------------------------------------
 // Bytes of the arrays a case creates, estimated from NB, NS, NBMut, NBSF and

@@ -31,9 +31,6 @@ namespace vorn {
 
 namespace {
 
-// Process CPU time in seconds.
-double cpu_seconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
-
 void start_up(Model& m) {
     read_input_parameters(m);
     check_input_parameters(m);
@@ -297,6 +294,8 @@ void run_loop(Model& m) {
 void report_fatal(Model& m, const std::string& text) { report_stop_reason(m, text); }
 
 }  // namespace
+
+double cpu_seconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
 
 void set_up_case(Model& m) {
     initialize_2(m);

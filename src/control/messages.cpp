@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "control/control.hpp"
+#include "support/fmtwrite.hpp"
 #include "support/stop.hpp"
 
 namespace vorn {
@@ -114,6 +115,12 @@ void new_message_period(Model& m) {
                              std::to_string(kMaxRepeats) + " of a kind are written per time step)");
     m.msg_repeats.clear();
     m.msg_suppressed_kinds = 0;
+}
+
+std::string seconds_text(double t) {
+    const std::string s = edit_es(t, 12, 5);
+    const auto first = s.find_first_not_of(' ');
+    return first == std::string::npos ? s : s.substr(first);
 }
 
 std::string shown_path(const std::string& path) {

@@ -47,6 +47,8 @@ void new_message_period(Model& m);
 // A path as the program tried it, made absolute (relative paths are taken
 // from the working directory), for messages.
 std::string shown_path(const std::string& path);
+// A time in seconds for a message, e.g. "1.23450E-04".
+std::string seconds_text(double t);
 
 // Writes the message to the messages file (unless it is its last line
 // already), echoes it to the error stream so that a console user sees why

@@ -3,6 +3,7 @@
 // ("VORN_QE.dat", run directory).
 #include <string>
 
+#include "control/checkpoint.hpp"
 #include "control/control.hpp"
 #include "control/messages.hpp"
 
@@ -12,7 +13,7 @@ void qe_summary_open(Model& m) {
     const std::string path = m.output_dir + "VORN_QE_Sum.dat";
     // A resumed run goes on with the file of the checkpoint.
     const bool resuming = m.Ckpt.resuming == 1;
-    if (!m.qesum_unit.open(path, resuming ? OpenMode::Append : OpenMode::Replace))
+    if (!m.qesum_unit.open(path, fresh_file_mode(m)))
         stop_with_message(m, "Cannot open " + shown_path(path));
     if (resuming) return;
     const std::string& s = m.Sep;
@@ -47,7 +48,7 @@ void qe_summary_line(Model& m) {
 void qe_file_open(Model& m) {
     const std::string path = m.run_dir + "VORN_QE.dat";
     const bool resuming = m.Ckpt.resuming == 1;
-    if (!m.qe_unit.open(path, resuming ? OpenMode::Append : OpenMode::Replace))
+    if (!m.qe_unit.open(path, fresh_file_mode(m)))
         stop_with_message(m, "Cannot open " + shown_path(path));
     if (resuming) return;
     for (const char* legend :

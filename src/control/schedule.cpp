@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "control/checkpoint.hpp"
 #include "control/control.hpp"
 #include "control/messages.hpp"
 
@@ -26,7 +27,7 @@ void open_convergency_file(Model& m) {
     // run's convergency file) on the log unit; a resumed run goes on with it.
     const std::string path = m.run_dir + "VORN_convergency.dat";
     const bool resuming = m.Ckpt.resuming == 1;
-    if (!m.log_unit.open(path, resuming ? OpenMode::Append : OpenMode::Replace))
+    if (!m.log_unit.open(path, fresh_file_mode(m)))
         stop_with_message(m, "Cannot open the convergency file " + shown_path(path));
     if (m.Opt_PrIter == 1 && !resuming) {
         const std::string& s = m.Sep;

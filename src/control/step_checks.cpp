@@ -18,13 +18,6 @@ volatile std::sig_atomic_t g_interrupt = 0;
 
 extern "C" void remember_signal(int sig) { g_interrupt = sig; }
 
-// A time in seconds for a message, e.g. "1.23450E-04".
-std::string seconds_text(double t) {
-    const std::string s = edit_es(t, 12, 5);
-    const auto first = s.find_first_not_of(' ');
-    return first == std::string::npos ? s : s.substr(first);
-}
-
 struct Checked {
     RArr2 Model::*array;
     const char* quantity;  // what it is, with its name
