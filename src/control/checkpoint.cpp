@@ -28,7 +28,7 @@ namespace {
 
 constexpr char kMagic[8] = {'V', 'O', 'R', 'N', 'C', 'K', 'P', 'T'};
 // Raised whenever the layout of the state changes.
-constexpr std::uint32_t kFormat = 1;
+constexpr std::uint32_t kFormat = 2;
 
 double wall_now() {
     using namespace std::chrono;

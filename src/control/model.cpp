@@ -121,13 +121,15 @@ void deallocate_arrays(Model& m) {
     // and so do the reference modes of the matrix and of its factorisation.
     static_cast<InputState&>(m) = InputState{};
     const int mut_explicit = m.MutExplicit, fresh_matrix = m.FreshMatrix,
-              fresh_factor = m.FreshFactor, stale_factors = m.StaleFactors;
+              fresh_factor = m.FreshFactor, stale_factors = m.StaleFactors,
+              update_factors = m.UpdateFactors;
     const NetSolverStats stats = m.Stats;
     static_cast<NetworkState&>(m) = NetworkState{};
     m.MutExplicit = mut_explicit;
     m.FreshMatrix = fresh_matrix;
     m.FreshFactor = fresh_factor;
     m.StaleFactors = stale_factors;
+    m.UpdateFactors = update_factors;
     m.Stats = stats;
     static_cast<FieldState&>(m) = FieldState{};
     static_cast<ThermalState&>(m) = ThermalState{};

@@ -153,9 +153,9 @@ bool stale_factor_usable(const Model& m) {
 
 namespace {
 
-// Where the assembled band columns have nonzeros, row by row: the places
-// of the operator's values when the next matrix is assembled for older
-// factors (AsmMode 2).
+// Where the assembled band columns have nonzeros, row by row, and their
+// values: the places of the operator's values when the next matrix is
+// assembled for older factors (AsmMode 2), and what those values were.
 void keep_pattern(Model& m) {
     BandFactor& f = m.A_LU;
     const int Nt = m.NEq, W = m.NBw, nband = m.NCa - 1;
@@ -167,12 +167,16 @@ void keep_pattern(Model& m) {
             const double* ai = m.A.row(i);
             for (int c = std::max(1, W - i + 1); c <= std::min(nband, Nt - i + W); ++c) {
                 if (ai[c - 1] == 0.0) continue;
-                if (pass == 1) f.Ovar.push_back(i + c - W);
+                if (pass == 1) {
+                    f.Ovar.push_back(i + c - W);
+                    f.Oval0.push_back(ai[c - 1]);
+                }
                 ++n;
             }
         }
         if (pass == 0) {
             f.Ovar.reserve(n);
+            f.Oval0.reserve(n);
         } else {
             f.Ostart.push_back(int(n));
         }
@@ -205,6 +209,7 @@ void band_factorise(Model& m, bool pack) {
     release(f.Ostart);
     release(f.Ovar);
     release(f.Oval);
+    release(f.Oval0);
     f.LU.clear();
     f.Packed.clear();
     if (m.AsmMode == 0) keep_rhs(m);

@@ -32,6 +32,7 @@
 #include "control/messages.hpp"
 #include "network/band_kernel.hpp"
 #include "network/band_system.hpp"
+#include "network/band_update.hpp"
 #include "network/network.hpp"
 #include "support/simd_dot.hpp"
 #include "support/stop.hpp"
@@ -100,11 +101,15 @@ struct System {
     const std::vector<int>& var;
     const std::vector<double>& val;
     Vec b;
+    // With older factors: the correction for the band's change since they
+    // were made, when it was made (null: the older factors alone).
+    const BandUpdate* upd = nullptr;
 };
 
 // z = P^-1 r, counted.
 void precondition(const System& sys, const Vec& r, Vec& z) {
     precondition(sys.m, r, z);
+    if (sys.upd) band_update_apply(sys.m, *sys.upd, z.data());
     ++sys.m.Stats.NrSubst;
 }
 
@@ -119,14 +124,18 @@ Vec rhs_of(const Model& m) {
     return b;
 }
 
-System system_of(Model& m, Vec b) {
-    return System{m, m.A_LU.Ostart, m.A_LU.Ovar, m.A_LU.Oval, std::move(b)};
+System system_of(Model& m, Vec b, const BandUpdate* upd = nullptr) {
+    return System{m, m.A_LU.Ostart, m.A_LU.Ovar, m.A_LU.Oval, std::move(b), upd};
 }
 
 // With factors of the present band P the preconditioned operator is
 // P^-1 A = I + P^-1 N: one substitution and the coupling product per
 // application, and no product with P.
 bool own_factors(const System& sys) { return sys.m.AsmMode != 2; }
+
+// The preconditioner is the inverse of the present band (to rounding): its
+// own factors, or older ones with the correction.
+bool exact_preconditioner(const System& sys) { return own_factors(sys) || sys.upd != nullptr; }
 
 // y = A x = P x + N x with P from the assembled band's nonzeros in A_LU
 // (older factors: AsmMode 2).
@@ -144,7 +153,7 @@ void apply_system(const System& sys, const Vec& x, Vec& y) {
 // w = P^-1 A v.
 void apply_preconditioned(const System& sys, const Vec& v, Vec& w) {
     Vec t(v.size());
-    if (own_factors(sys)) {
+    if (exact_preconditioner(sys)) {
         off_band_product(sys.m, v, t);
         precondition(sys, t, w);
         for (std::size_t i = 0; i < v.size(); ++i) w[i] += v[i];
@@ -160,12 +169,14 @@ double max_abs(const Vec& z) {
     return worst;
 }
 
-// z = P^-1 (b - A x), one substitution; returns max |z|.
-double preconditioned_residual(const System& sys, const Vec& x, Vec& z) {
+// z = P^-1 (b - A x), one substitution; returns max |z|.  With an exact
+// preconditioner as I + P^-1 N unless `with_band` asks for the product
+// with the band itself.
+double preconditioned_residual(const System& sys, const Vec& x, Vec& z, bool with_band = false) {
     const Model& m = sys.m;
     const std::size_t Nt = std::size_t(m.NEq);
     Vec r(Nt);
-    if (own_factors(sys)) {  // P^-1 (b - N x) - x
+    if (exact_preconditioner(sys) && !with_band) {  // P^-1 (b - N x) - x
         off_band_product(m, x, r);
         for (std::size_t i = 0; i < Nt; ++i) r[i] = sys.b[i] - r[i];
         precondition(sys, r, z);
@@ -431,23 +442,29 @@ void report_unconverged(Model& m, double res, double tol, int its) {
              " GMRES iterations"});
 }
 
-// GMRES from the last solution to the tolerance, with the factors in A_LU as
-// preconditioner; returns the iterations made, res the final preconditioned
-// residual and tol the tolerance.
-int gmres_solve(const System& sys, Vec& x, double& res, double& tol) {
-    Vec z(x.size());
+struct GmresResult {
     int its = 0;
-    res = preconditioned_residual(sys, x, z);
+    double res = 0;    // the final preconditioned residual, max norm (A)
+    double tol = 0;    // the tolerance it was to reach (A)
+};
+
+// GMRES from the last solution to the tolerance, with the factors in A_LU as
+// preconditioner (and the correction of older ones).
+GmresResult gmres_solve(const System& sys, Vec& x) {
+    Vec z(x.size());
+    GmresResult g;
+    g.res = preconditioned_residual(sys, x, z);
     // The rounding floor scales with the currents: those of the initial
     // guess, or the first correction when the guess is zero.
-    tol = std::max(kTolCsAcc * sys.m.CsAcc, kTolRel * std::max(norm2(x), norm2(z)));
-    double tol_gmres = (own_factors(sys) ? kAimOwn : kAimStale) * tol;
+    g.tol = std::max(kTolCsAcc * sys.m.CsAcc, kTolRel * std::max(norm2(x), norm2(z)));
+    const double aim = exact_preconditioner(sys) ? kAimOwn : kAimStale;
+    double tol_gmres = aim * g.tol;
     for (;;) {
         for (;;) {
             const KrylovRecycle* rec = recycle_of(sys);  // each cycle adds to them
-            res = project_out(rec, x, z);
-            if (!(res > tol_gmres) || its >= kMaxKrylov) break;
-            its += gmres_cycle(sys, rec, x, z, norm2(z), tol_gmres, kMaxKrylov - its, res);
+            g.res = project_out(rec, x, z);
+            if (!(g.res > tol_gmres) || g.its >= kMaxKrylov) break;
+            g.its += gmres_cycle(sys, rec, x, z, norm2(z), tol_gmres, kMaxKrylov - g.its, g.res);
         }
         // Closing step with the banded part alone: x += P^-1 (b - A x) leaves
         // the residual -N P^-1 (b - A x), which is zero in every row without
@@ -455,11 +472,11 @@ int gmres_solve(const System& sys, Vec& x, double& res, double& tol) {
         // rounding; the voltage rows keep a residual of the order of the
         // previous one.
         for (std::size_t i = 0; i < x.size(); ++i) x[i] += z[i];
-        res = preconditioned_residual(sys, x, z);
-        if (!(res > tol) || its >= kMaxKrylov) break;
+        g.res = preconditioned_residual(sys, x, z);
+        if (!(g.res > g.tol) || g.its >= kMaxKrylov) break;
         tol_gmres *= kAimTighter;
     }
-    return its;
+    return g;
 }
 
 }  // namespace
@@ -481,32 +498,43 @@ void solve_array_implicit(Model& m) {
         keep_solution(m, m.X_last.data(), Nt);
         return;
     }
-    const System sys = system_of(m, std::move(b));
+    // Older factors, corrected for the band's change when that pays.
+    BandUpdate upd;
+    const bool corrected = m.AsmMode == 2 && m.UpdateFactors == 1 && band_update_prepare(m, upd);
+    if (corrected) ++m.Stats.NrUpdate;
+    const System sys = system_of(m, std::move(b), corrected ? &upd : nullptr);
     Vec x = initial_guess(m);
-    double res = 0, tol = 0;
-    int its = gmres_solve(sys, x, res, tol);
+    GmresResult g = gmres_solve(sys, x);
+    if (corrected && g.res <= g.tol) {
+        // The corrected factors stood for the band's inverse: the residual
+        // once more with the band's own coefficients.
+        Vec z(x.size());
+        g.res = preconditioned_residual(sys, x, z, true);
+    }
     if (m.AsmMode == 2) {
-        if (res <= tol) {
-            m.A_LU.StaleKrylov = its;
+        if (g.res <= g.tol) {
+            // Corrected factors precondition as new ones would: what GMRES
+            // needed says nothing against keeping them.
+            m.A_LU.StaleKrylov = corrected ? 0 : g.its;
             m.A_LU.StaleRs = m.Rs;
             m.A_LU.StaleRa = m.Ra;
             m.A_LU.StaleRc = m.Rc;
         } else {
             // The older factors did not get there: the band again, its own
             // factors, and the solution again from the same start.
-            m.Stats.NrKrylov += its;
+            m.Stats.NrKrylov += g.its;
             assemble_full_band(m);
             factorise(m);
             x = initial_guess(m);
-            its = gmres_solve(system_of(m, rhs_of(m)), x, res, tol);
+            g = gmres_solve(system_of(m, rhs_of(m)), x);
         }
     }
     m.Stats.NrSolve = m.Stats.NrSolve + 1;
-    m.Stats.NrKrylov += its;
-    m.Stats.NrKrylovLast = its;
-    m.Stats.ResNet = res;
-    m.Stats.TolNet = tol;
-    if (!(res <= tol)) report_unconverged(m, res, tol, its);
+    m.Stats.NrKrylov += g.its;
+    m.Stats.NrKrylovLast = g.its;
+    m.Stats.ResNet = g.res;
+    m.Stats.TolNet = g.tol;
+    if (!(g.res <= g.tol)) report_unconverged(m, g.res, g.tol, g.its);
 
     keep_last(m, x);
     m.B_last.allocate(1, Nt, 0.0);

@@ -49,12 +49,14 @@ void state_io(StateArchive& ar, PackedLU& p) {
 
 void state_io(StateArchive& ar, BandFactor& f) {
     ar(f.sparse, f.LU, f.compact, f.Packed, f.Lfirst, f.Ulast, f.Ostart, f.Ovar, f.Oval,
-       f.Residues);
+       f.Oval0, f.Residues);
     ar(f.Rs, f.Ra, f.Rc, f.dt, f.One, f.NCa, f.NEq, f.inductive, f.valid, f.held, f.StaleKrylov);
     ar(f.StaleRs, f.StaleRa, f.StaleRc, f.Serial);
 }
 
 void state_io(StateArchive& ar, KrylovRecycle& r) { ar(r.serial, r.mut, r.U, r.C); }
+
+void state_io(StateArchive& ar, BandUpdateCache& c) { ar(c.serial, c.Slot, c.W); }
 
 namespace {
 
@@ -93,7 +95,7 @@ void network_state_io(StateArchive& ar, Model& m) {
     ar(m.Rhs, m.Xsol, m.MutRows, m.FactorSerials, m.AsmMode, m.AsmMiss, m.AsmSameBand);
     ar(m.A_LU);
     workspace_io(ar, m);
-    ar(m.Recycle, m.Stats);
+    ar(m.Recycle, m.UpdateCache, m.Stats);
 }
 
 }  // namespace vorn

@@ -40,6 +40,22 @@ struct KrylovRecycle {
     }
 };
 
+// Columns P0^-1 e_r of the factors of band Serial (P0), one per row r of
+// the band whose coefficient has changed since those factors were made:
+// the low-rank correction that makes older factors an exact preconditioner
+// (band_update.cpp).  Slot[r-1] is the index of row r's column in W, -1
+// while it has none.
+struct BandUpdateCache {
+    long serial = -1;
+    std::vector<int> Slot;
+    std::vector<std::vector<double>> W;
+    void clear() {
+        serial = -1;
+        Slot.clear();
+        W.clear();
+    }
+};
+
 // Work of the implicit solutions of one process.
 struct NetSolverStats {
     int NrFactor = 0;      // factorisations made
@@ -48,6 +64,7 @@ struct NetSolverStats {
     long NrKrylov = 0;     // GMRES iterations over all of them
     int NrKrylovLast = 0;  // GMRES iterations of the last solution
     long NrSubst = 0;      // substitutions with the factors over all of them
+    int NrUpdate = 0;      // solutions preconditioned by older factors with the change corrected
     double ResNet = 0;     // its preconditioned residual, max norm (A)
     double TolNet = 0;     // and the tolerance it was to reach (A)
 };
@@ -89,6 +106,9 @@ struct BandFactor {
     // values the assembly put there: the operator's band part.
     std::vector<int> Ostart, Ovar;
     std::vector<double> Oval;
+    // The values of the factored band at Ovar's places: Oval - Oval0 is
+    // what the resistances have changed since.
+    std::vector<double> Oval0;
     std::vector<BandResidue> Residues;
     RArr2 Rs, Ra, Rc;  // resistances it was made with, Ohm
     double dt = 0, One = 0;
@@ -164,6 +184,11 @@ struct NetworkState {
     // the resistances changed) as its preconditioner; 0: always factors of
     // the present matrix.
     int StaleFactors = 1;
+    // 1: older factors are corrected for the band's change since they were
+    // made (band_update.hpp) while that change is small, and replaced at
+    // once when it is not; 0: they serve uncorrected while GMRES needs few
+    // iterations with them.
+    int UpdateFactors = 1;
     // 1: the implicit solution packs its factors in place (band_pack.hpp);
     // 0: it keeps them as the explicit scheme does (the reference).
     int PackFactors = 1;
@@ -200,6 +225,7 @@ struct NetworkState {
     double X_last_t = 0.0, X_prev_t = 0.0;    // and times (s)
     RArr1 B_last;  // 1..NEq, its right-hand side
     KrylovRecycle Recycle;
+    BandUpdateCache UpdateCache;
     NetSolverStats Stats;
 
     // --- currents (A), powers (W), voltages (V) -------------------------------------

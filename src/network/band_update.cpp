@@ -1,0 +1,151 @@
+// The low-rank correction of older factors (band_update.hpp).
+#include "network/band_update.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <utility>
+
+#include "network/network.hpp"
+
+namespace vorn {
+
+namespace {
+
+// A correction pays while its kept columns cost less than a factorisation
+// and its pass over them about a substitution: a substitution reads at most
+// 2 NBw values per row and a factorisation makes about NBw^2 / 2, so at
+// most NBw changed rows (each one substitution to make its column, and Nt
+// values per pass), 2 NBw changed entries (the dense system is k x k) and
+// kCacheBytes of kept columns.  Beyond that the older factors serve
+// uncorrected, as long as GMRES needs few iterations with them.
+constexpr double kCacheBytes = 64.0 * 1024 * 1024;
+
+// The changed entries of the band, by rows; false beyond the limits.
+bool changed_entries(const Model& m, BandUpdate& u) {
+    const BandFactor& f = m.A_LU;
+    const int Nt = m.NEq;
+    const int max_rows = int(std::min<double>(m.NBw, kCacheBytes / (8.0 * Nt)));
+    const int max_entries = 2 * max_rows;
+    int rows = 0;
+    for (int i = 1; i <= Nt; ++i) {
+        bool here = false;
+        for (int k = f.Ostart[std::size_t(i - 1)]; k < f.Ostart[std::size_t(i)]; ++k) {
+            const double d = f.Oval[std::size_t(k)] - f.Oval0[std::size_t(k)];
+            if (d == 0.0) continue;
+            if (!std::isfinite(d) || int(u.row.size()) >= max_entries) return false;
+            u.row.push_back(i);
+            u.col.push_back(f.Ovar[std::size_t(k)]);
+            u.delta.push_back(d);
+            here = true;
+        }
+        if (here && ++rows > max_rows) return false;
+    }
+    return true;
+}
+
+// The kept column P0^-1 e_r of every changed row, made where missing.
+void make_columns(Model& m, BandUpdate& u) {
+    BandUpdateCache& c = m.UpdateCache;
+    const std::size_t Nt = std::size_t(m.NEq);
+    if (c.serial != m.A_LU.Serial || c.Slot.size() != Nt) {
+        c.clear();
+        c.serial = m.A_LU.Serial;
+        c.Slot.assign(Nt, -1);
+    }
+    std::vector<double> e(Nt, 0.0);
+    u.slot.resize(u.row.size());
+    for (std::size_t i = 0; i < u.row.size(); ++i) {
+        int& s = c.Slot[std::size_t(u.row[i] - 1)];
+        if (s < 0) {
+            s = int(c.W.size());
+            std::vector<double> w(Nt);
+            e[std::size_t(u.row[i] - 1)] = 1.0;
+            band_factor_solve_fast(m, e.data(), w.data());
+            e[std::size_t(u.row[i] - 1)] = 0.0;
+            c.W.push_back(std::move(w));
+            ++m.Stats.NrSubst;
+        }
+        u.slot[i] = s;
+    }
+}
+
+// LU with partial pivoting of the k x k matrix a (by rows) in place; false
+// when a pivot vanishes or is not a number.
+bool dense_lu(std::vector<double>& a, std::vector<int>& piv, std::size_t k) {
+    piv.resize(k);
+    for (std::size_t j = 0; j < k; ++j) {
+        std::size_t p = j;
+        for (std::size_t i = j + 1; i < k; ++i)
+            if (std::abs(a[i * k + j]) > std::abs(a[p * k + j])) p = i;
+        piv[j] = int(p);
+        if (!(std::abs(a[p * k + j]) > 0.0) || !std::isfinite(a[p * k + j])) return false;
+        if (p != j)
+            for (std::size_t c = 0; c < k; ++c) std::swap(a[j * k + c], a[p * k + c]);
+        for (std::size_t i = j + 1; i < k; ++i) {
+            const double f = a[i * k + j] / a[j * k + j];
+            a[i * k + j] = f;
+            if (f == 0.0) continue;
+            for (std::size_t c = j + 1; c < k; ++c) a[i * k + c] -= f * a[j * k + c];
+        }
+    }
+    return true;
+}
+
+void dense_solve(const std::vector<double>& a, const std::vector<int>& piv, std::vector<double>& x) {
+    const std::size_t k = x.size();
+    for (std::size_t j = 0; j < k; ++j) std::swap(x[j], x[std::size_t(piv[j])]);
+    for (std::size_t i = 1; i < k; ++i)
+        for (std::size_t j = 0; j < i; ++j) x[i] -= a[i * k + j] * x[j];
+    for (std::size_t i = k; i-- > 0;) {
+        for (std::size_t j = i + 1; j < k; ++j) x[i] -= a[i * k + j] * x[j];
+        x[i] /= a[i * k + i];
+    }
+}
+
+}  // namespace
+
+bool band_update_prepare(Model& m, BandUpdate& u) {
+    u = BandUpdate{};
+    if (m.A_LU.Oval0.size() != m.A_LU.Oval.size()) return false;
+    if (!changed_entries(m, u)) {
+        u = BandUpdate{};
+        return false;
+    }
+    if (!u.active()) return true;
+    make_columns(m, u);
+    // I + D V^T W: entry (i, j) is [i = j] + delta_i (P0^-1 e_rj)(c_i).
+    const std::size_t k = u.row.size();
+    const BandUpdateCache& c = m.UpdateCache;
+    u.M.assign(k * k, 0.0);
+    for (std::size_t i = 0; i < k; ++i) {
+        const std::size_t ci = std::size_t(u.col[i] - 1);
+        for (std::size_t j = 0; j < k; ++j)
+            u.M[i * k + j] = u.delta[i] * c.W[std::size_t(u.slot[j])][ci];
+        u.M[i * k + i] += 1.0;
+    }
+    if (!dense_lu(u.M, u.piv, k)) {
+        u = BandUpdate{};
+        return false;
+    }
+    return true;
+}
+
+void band_update_apply(const Model& m, const BandUpdate& u, double* z) {
+    if (!u.active()) return;
+    const std::size_t k = u.row.size(), Nt = std::size_t(m.NEq);
+    std::vector<double> t(k);
+    for (std::size_t i = 0; i < k; ++i) t[i] = u.delta[i] * z[std::size_t(u.col[i] - 1)];
+    dense_solve(u.M, u.piv, t);
+    // z -= sum_j t_j P0^-1 e_rj, the entries of one row summed first.
+    for (std::size_t j = 0; j < k;) {
+        const int r = u.row[j];
+        const int s = u.slot[j];
+        double y = 0.0;
+        for (; j < k && u.row[j] == r; ++j) y += t[j];
+        const double* w = m.UpdateCache.W[std::size_t(s)].data();
+        for (std::size_t g = 0; g < Nt; ++g) z[g] -= y * w[g];
+    }
+}
+
+}  // namespace vorn
