@@ -347,6 +347,22 @@ void operator_add(Model& m, int row, int col, double v) {
     f.Oval[std::size_t(it - f.Ovar.begin())] += v;
 }
 
+void operator_add_run(Model& m, int row, int col, const double* v, int n, double fac) {
+    BandFactor& f = m.A_LU;
+    const int var = row + col - m.NBw;
+    const auto last = f.Ovar.begin() + f.Ostart[std::size_t(row)];
+    auto it = std::lower_bound(f.Ovar.begin() + f.Ostart[std::size_t(row - 1)], last, var);
+    for (int k = 0; k < n; ++k) {
+        const double add = fac * v[k];
+        while (it != last && *it < var + k) ++it;
+        if (it == last || *it != var + k) {
+            if (add != 0.0) m.AsmMiss = 1;
+            continue;
+        }
+        f.Oval[std::size_t(it - f.Ovar.begin())] += add;
+    }
+}
+
 namespace {
 
 void fill_system(Model& m) {

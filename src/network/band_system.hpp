@@ -43,6 +43,9 @@ inline double& band_coef(Model& m, int row, int var) {
 }
 // Adds v to band column col of row: in A, or as AsmMode says (network_state.hpp).
 void operator_add(Model& m, int row, int col, double v);
+// Adds f * v[k] to band columns col + k of row, k = 0..n-1, each as
+// operator_add would (AsmMode 2): one search for the row's first place.
+void operator_add_run(Model& m, int row, int col, const double* v, int n, double f);
 inline void band_add(Model& m, int row, int col, double v) {
     if (m.AsmMode == 0)
         m.A(row, col) += v;

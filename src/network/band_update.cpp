@@ -103,6 +103,28 @@ void dense_solve(const std::vector<double>& a, const std::vector<int>& piv, std:
     }
 }
 
+// The changed columns of the band and their images: column c of the band
+// has changed by u_c = sum_i delta_i e_ri over its changed entries i, and
+// Wc = P0^-1 u_c = sum_i delta_i P0^-1 e_ri, side by side (Nt values each).
+void changed_columns(const Model& m, BandUpdate& u) {
+    const std::size_t Nt = std::size_t(m.NEq);
+    std::vector<std::size_t> order(u.row.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return u.col[a] < u.col[b]; });
+    for (std::size_t n = 0; n < order.size();) {
+        const int c = u.col[order[n]];
+        u.cols.push_back(c);
+        u.Wc.resize(u.cols.size() * Nt, 0.0);
+        double* w = u.Wc.data() + (u.cols.size() - 1) * Nt;
+        for (; n < order.size() && u.col[order[n]] == c; ++n) {
+            const std::size_t i = order[n];
+            const double* col = m.UpdateCache.W[std::size_t(u.slot[i])].data();
+            for (std::size_t g = 0; g < Nt; ++g) w[g] += u.delta[i] * col[g];
+        }
+    }
+}
+
 }  // namespace
 
 bool band_update_prepare(Model& m, BandUpdate& u) {
@@ -114,15 +136,14 @@ bool band_update_prepare(Model& m, BandUpdate& u) {
     }
     if (!u.active()) return true;
     make_columns(m, u);
-    // I + D V^T W: entry (i, j) is [i = j] + delta_i (P0^-1 e_rj)(c_i).
-    const std::size_t k = u.row.size();
-    const BandUpdateCache& c = m.UpdateCache;
+    changed_columns(m, u);
+    // I + V^T W over the changed columns: entry (a, b) is [a = b] + Wb(c_a).
+    const std::size_t k = u.cols.size(), Nt = std::size_t(m.NEq);
     u.M.assign(k * k, 0.0);
-    for (std::size_t i = 0; i < k; ++i) {
-        const std::size_t ci = std::size_t(u.col[i] - 1);
-        for (std::size_t j = 0; j < k; ++j)
-            u.M[i * k + j] = u.delta[i] * c.W[std::size_t(u.slot[j])][ci];
-        u.M[i * k + i] += 1.0;
+    for (std::size_t a = 0; a < k; ++a) {
+        const std::size_t ca = std::size_t(u.cols[a] - 1);
+        for (std::size_t b = 0; b < k; ++b) u.M[a * k + b] = u.Wc[b * Nt + ca];
+        u.M[a * k + a] += 1.0;
     }
     if (!dense_lu(u.M, u.piv, k)) {
         u = BandUpdate{};
@@ -133,17 +154,14 @@ bool band_update_prepare(Model& m, BandUpdate& u) {
 
 void band_update_apply(const Model& m, const BandUpdate& u, double* z) {
     if (!u.active()) return;
-    const std::size_t k = u.row.size(), Nt = std::size_t(m.NEq);
+    const std::size_t k = u.cols.size(), Nt = std::size_t(m.NEq);
     std::vector<double> t(k);
-    for (std::size_t i = 0; i < k; ++i) t[i] = u.delta[i] * z[std::size_t(u.col[i] - 1)];
+    for (std::size_t a = 0; a < k; ++a) t[a] = z[std::size_t(u.cols[a] - 1)];
     dense_solve(u.M, u.piv, t);
-    // z -= sum_j t_j P0^-1 e_rj, the entries of one row summed first.
-    for (std::size_t j = 0; j < k;) {
-        const int r = u.row[j];
-        const int s = u.slot[j];
-        double y = 0.0;
-        for (; j < k && u.row[j] == r; ++j) y += t[j];
-        const double* w = m.UpdateCache.W[std::size_t(s)].data();
+    // z -= sum_b t_b Wb
+    for (std::size_t b = 0; b < k; ++b) {
+        const double y = t[b];
+        const double* w = u.Wc.data() + b * Nt;
         for (std::size_t g = 0; g < Nt; ++g) z[g] -= y * w[g];
     }
 }

@@ -305,6 +305,9 @@ void InductiveTerms::add(Model& m, int NColOff, int NRow, int NB1, int i1, int N
         const double* r = &own_dt_(i1, 2);
         const double f = NFac;
         for (int k = 0; k <= m.NS_2m1 - 2; ++k) a[k] += f * r[k];
+    } else if (m.AsmMode == 2 && (NFac == 1 || NFac == -1) && inside) {
+        // Into the operator beside older factors, along the row's places.
+        operator_add_run(m, NRow, col0 + 2, &own_dt_(i1, 2), m.NS_2m1 - 1, NFac);
     } else {
         for (int s = 2; s <= m.NS_2m1; ++s) {
             const int NCol = col0 + s;
