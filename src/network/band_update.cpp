@@ -16,10 +16,11 @@ namespace {
 // and its pass over them about a substitution: a substitution reads at most
 // 2 NBw values per row and a factorisation makes about NBw^2 / 2, so at
 // most NBw changed rows (each one substitution to make its column, and Nt
-// values per pass), 2 NBw changed entries (the dense system is k x k) and
-// kCacheBytes of kept columns.  Beyond that the older factors serve
-// uncorrected, as long as GMRES needs few iterations with them.
-constexpr double kCacheBytes = 64.0 * 1024 * 1024;
+// values per pass), 2 NBw changed entries (the dense system is k x k), and
+// at most kCacheBytes of kept columns and as much of their combinations
+// (the memory a quench adds to the band's).  Beyond that the older factors
+// serve uncorrected, as long as GMRES needs few iterations with them.
+constexpr double kCacheBytes = 32.0 * 1024 * 1024;
 
 // The changed entries of the band, by rows; false beyond the limits.
 bool changed_entries(const Model& m, BandUpdate& u) {
@@ -135,6 +136,13 @@ bool band_update_prepare(Model& m, BandUpdate& u) {
         return false;
     }
     if (!u.active()) return true;
+    std::vector<int> cols = u.col;
+    std::sort(cols.begin(), cols.end());
+    const auto distinct = std::unique(cols.begin(), cols.end()) - cols.begin();
+    if (8.0 * double(distinct) * double(m.NEq) > kCacheBytes) {
+        u = BandUpdate{};
+        return false;
+    }
     make_columns(m, u);
     changed_columns(m, u);
     // I + V^T W over the changed columns: entry (a, b) is [a = b] + Wb(c_a).
