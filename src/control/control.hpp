@@ -49,6 +49,9 @@ void progress_line_step(Model& m);
 void progress_line_clear(Model& m);
 void initialize_iter(Model& m);
 void time_calculation(Model& m);
+// The run ends after a converged step beyond TimeEnd (or at once without a
+// schedule); a failed attempt beyond it is repeated with half the step.
+bool end_of_schedule(const Model& m, bool converged);
 void initialize_time_step(Model& m);
 void cs_estimate(Model& m);
 

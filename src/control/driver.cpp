@@ -218,7 +218,7 @@ bool time_step(Model& m) {
         stop_with_message(m, "No steady state solution found for t=0. Program aborted");
     }  // otherwise the next pass repeats the step with half the time step
 
-    if (m.Time > m.TimeEnd || m.NrSteps_inp == 0) m.EndOfRun = 1;
+    if (end_of_schedule(m, converged)) m.EndOfRun = 1;
     return converged;
 }
 

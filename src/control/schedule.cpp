@@ -190,6 +190,13 @@ bool choose_step(Model& m) {
 
 }  // namespace
 
+bool end_of_schedule(const Model& m, bool converged) {
+    // A failed attempt whose end lies beyond TimeEnd must not end the run:
+    // its step would be neither solved nor written, and the run would stop
+    // short of the schedule's end as if finished.
+    return (converged && m.Time > m.TimeEnd) || m.NrSteps_inp == 0;
+}
+
 void check_run_directories(Model& m) {
     // All of them before the first run, not after hours of earlier runs.
     std::vector<std::string> missing;

@@ -140,6 +140,27 @@ TEST_F(Schedule, FailedStepIsRepeatedWithHalfTheStepThenGrowsBack) {
     EXPECT_NEAR(m.dt, 1e-4, 1e-18);
 }
 
+// The last step of the schedule: an attempt beyond TimeEnd that failed is
+// repeated with half the step (which may end before TimeEnd), and only a
+// converged step beyond TimeEnd ends the run.
+TEST_F(Schedule, AFailedLastStepIsRepeatedNotTheEnd) {
+    m.NTS = -1;
+    while (m.Time + m.dt_inp(3) <= m.TimeEnd) step();
+    step();  // the attempt beyond 4 ms
+    ASSERT_GT(m.Time, m.TimeEnd);
+    EXPECT_FALSE(end_of_schedule(m, false));
+    EXPECT_TRUE(end_of_schedule(m, true));
+
+    m.StepAdd = 1;  // it failed: the driver's next pass halves it
+    m.NTS = m.NTS + 1;
+    time_calculation(m);
+    m.StepAdd = 0;
+    EXPECT_LE(m.Time, m.TimeEnd);
+    EXPECT_FALSE(end_of_schedule(m, true));
+    step();
+    EXPECT_TRUE(end_of_schedule(m, true));
+}
+
 TEST_F(Schedule, AStepThatKeepsFailingStopsTheProgram) {
     TempDir tmp;
     ASSERT_TRUE(m.msg_unit.open((tmp.path() / "msg.dat").string(), OpenMode::Append));
