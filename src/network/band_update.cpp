@@ -49,7 +49,14 @@ bool changed_entries(const Model& m, BandUpdate& u) {
 void make_columns(Model& m, BandUpdate& u) {
     BandUpdateCache& c = m.UpdateCache;
     const std::size_t Nt = std::size_t(m.NEq);
-    if (c.serial != m.A_LU.Serial || c.Slot.size() != Nt) {
+    // Columns of rows that no longer change stay kept; when they and the
+    // new ones would pass kCacheBytes, the cache starts again (the results
+    // do not depend on it, only the substitutions made).
+    std::size_t missing = 0;
+    if (c.serial == m.A_LU.Serial && c.Slot.size() == Nt)
+        for (int r : u.row) missing += c.Slot[std::size_t(r - 1)] < 0 ? 1 : 0;
+    if (c.serial != m.A_LU.Serial || c.Slot.size() != Nt ||
+        8.0 * double(c.W.size() + missing) * double(Nt) > kCacheBytes) {
         c.clear();
         c.serial = m.A_LU.Serial;
         c.Slot.assign(Nt, -1);
