@@ -334,18 +334,7 @@ void band_factor_solve(const Model& m, const double* b, double* x) {
     }
 }
 
-void operator_add(Model& m, int row, int col, double v) {
-    BandFactor& f = m.A_LU;
-    const int var = row + col - m.NBw;
-    const auto first = f.Ovar.begin() + f.Ostart[std::size_t(row - 1)];
-    const auto last = f.Ovar.begin() + f.Ostart[std::size_t(row)];
-    const auto it = std::lower_bound(first, last, var);
-    if (it == last || *it != var) {
-        if (v != 0.0) m.AsmMiss = 1;
-        return;
-    }
-    f.Oval[std::size_t(it - f.Ovar.begin())] += v;
-}
+void operator_add(Model& m, int row, int col, double v) { operator_add_run(m, row, col, &v, 1, 1.0); }
 
 void operator_add_run(Model& m, int row, int col, const double* v, int n, double fac) {
     BandFactor& f = m.A_LU;

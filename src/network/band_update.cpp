@@ -111,25 +111,31 @@ void dense_solve(const std::vector<double>& a, const std::vector<int>& piv, std:
     }
 }
 
-// The changed columns of the band and their images: column c of the band
-// has changed by u_c = sum_i delta_i e_ri over its changed entries i, and
-// Wc = P0^-1 u_c = sum_i delta_i P0^-1 e_ri, side by side (Nt values each).
-void changed_columns(const Model& m, BandUpdate& u) {
-    const std::size_t Nt = std::size_t(m.NEq);
+// The changed columns of the band, increasing, into u.cols; returns the
+// changed entries ordered by column (by row within one).
+std::vector<std::size_t> by_column(BandUpdate& u) {
     std::vector<std::size_t> order(u.row.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return u.col[a] < u.col[b]; });
-    for (std::size_t n = 0; n < order.size();) {
-        const int c = u.col[order[n]];
-        u.cols.push_back(c);
-        u.Wc.resize(u.cols.size() * Nt, 0.0);
-        double* w = u.Wc.data() + (u.cols.size() - 1) * Nt;
-        for (; n < order.size() && u.col[order[n]] == c; ++n) {
-            const std::size_t i = order[n];
-            const double* col = m.UpdateCache.W[std::size_t(u.slot[i])].data();
-            for (std::size_t g = 0; g < Nt; ++g) w[g] += u.delta[i] * col[g];
-        }
+    for (std::size_t i : order)
+        if (u.cols.empty() || u.cols.back() != u.col[i]) u.cols.push_back(u.col[i]);
+    return order;
+}
+
+// Their images: column c of the band has changed by u_c = sum_i delta_i
+// e_ri over its changed entries i, and Wc = P0^-1 u_c = sum_i delta_i
+// P0^-1 e_ri, side by side (Nt values each).
+void combine_columns(const Model& m, BandUpdate& u, const std::vector<std::size_t>& order) {
+    const std::size_t Nt = std::size_t(m.NEq);
+    u.Wc.assign(u.cols.size() * Nt, 0.0);
+    std::size_t b = 0;
+    for (std::size_t n = 0; n < order.size(); ++n) {
+        const std::size_t i = order[n];
+        if (u.col[i] != u.cols[b]) ++b;
+        double* w = u.Wc.data() + b * Nt;
+        const double* col = m.UpdateCache.W[std::size_t(u.slot[i])].data();
+        for (std::size_t g = 0; g < Nt; ++g) w[g] += u.delta[i] * col[g];
     }
 }
 
@@ -143,15 +149,13 @@ bool band_update_prepare(Model& m, BandUpdate& u) {
         return false;
     }
     if (!u.active()) return true;
-    std::vector<int> cols = u.col;
-    std::sort(cols.begin(), cols.end());
-    const auto distinct = std::unique(cols.begin(), cols.end()) - cols.begin();
-    if (8.0 * double(distinct) * double(m.NEq) > kCacheBytes) {
+    const std::vector<std::size_t> order = by_column(u);
+    if (8.0 * double(u.cols.size()) * double(m.NEq) > kCacheBytes) {
         u = BandUpdate{};
         return false;
     }
     make_columns(m, u);
-    changed_columns(m, u);
+    combine_columns(m, u, order);
     // I + V^T W over the changed columns: entry (a, b) is [a = b] + Wb(c_a).
     const std::size_t k = u.cols.size(), Nt = std::size_t(m.NEq);
     u.M.assign(k * k, 0.0);
