@@ -81,11 +81,18 @@ void transition_resistances(Model& m) {
 // leaves a resistive section: a fixed factor c converges only while
 // |1 - c (1 - g)| < 1.  The factor 1/(1 - g) is the secant step to the
 // fixed point of the section: 1 where the law's value does not move with
-// the input, 1/(1 + n a) for the power law.  It is bounded to [c/64, 1],
-// c the factor of the relaxation level; a gain of 1 or more (a section
+// the input, 1/(1 + n a) for the power law.  A gain between 0 and 1 (a
+// section that heats itself: more resistance, more heat, a lower critical
+// current) asks for a step longer than the law's value; it is allowed up
+// to kMaxGainStep times, since such sections otherwise creep towards their
+// value by a tenth of the way per iteration, and the secant of a coupled
+// section may overshoot.  The factor is bounded to [c/64, kMaxGainStep], c
+// the factor of the relaxation level; a gain of 1 or more (a section
 // running away) takes the full step.  Where the gain is not measured (the
 // first iteration of a level, or no change) the level's factor relaxes
 // linearly, as in the older scheme.
+constexpr double kMaxGainStep = 2.0;
+
 double gain_factor(Model& m, int b, int s, double in, double out, double c, bool measured) {
     const double x = std::log(in), y = std::log(out);
     double f = c;
@@ -93,7 +100,7 @@ double gain_factor(Model& m, int b, int s, double in, double out, double c, bool
         const double dx = x - m.RsIn_log(b, s);
         if (std::fabs(dx) > 1e-12) {
             const double g = (y - m.RsOut_log(b, s)) / dx;
-            f = g < 1 ? std::clamp(1 / (1 - g), c / 64, 1.0) : 1.0;
+            f = g < 1 ? std::clamp(1 / (1 - g), c / 64, kMaxGainStep) : 1.0;
         }
     }
     m.RsIn_log(b, s) = x;

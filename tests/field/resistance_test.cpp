@@ -4,6 +4,7 @@
 // counters and the uniform start.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "field/field.hpp"
@@ -251,6 +252,39 @@ TEST_F(Resistance, GainRelaxationStepsToTheFixedPointOfASection) {
     // x = x0 (1.2)^10; the first iteration takes the law's value (level 1),
     // the second the secant step of factor 1/2.
     EXPECT_NEAR(std::log(x / x0), 10 * std::log(1.2), 1e-9);
+}
+
+// A section that heats itself answers a higher resistance with a higher one
+// (a gain between 0 and 1): the secant step is longer than the law's value.
+// With a gain of 1/2 the second iteration lands on the fixed point; with 0.8
+// (secant factor 5) it goes at most twice the law's step, the bound against
+// overshooting where sections interact.
+TEST_F(Resistance, GainRelaxationStepsBeyondTheLawOnASelfHeatingSection) {
+    m.CoupledStep = 1;
+    m.RhoIc = 1e-14;
+    m.FRsLim = 1e30;
+    m.CntR = 1;
+    m.NTS = 3;
+    const double l = m.l_div_a(3), x0 = 1e-14 * l, A = 20 * std::log(1.2);
+    for (double gain : {0.5, 0.8}) {
+        // ln y = ln x0 + A + gain ln(x / x0): current I(x) = 600 (x/x0)^(gain/20)
+        auto current = [&](double x) { return 600 * std::pow(x / x0, gain / 20); };
+        double x = x0;
+        m.Rs_prev.fill(0.0);
+        m.Rs_prev(1, 3) = x;
+        for (int it = 1; it <= 2; ++it) {
+            m.NrItRs = it;
+            m.Cs(1, 3) = current(x);
+            m.Rs(1, 3) = x;
+            rs_calculation(m);
+            x = m.Rs(1, 3);
+        }
+        // first iteration: ln(x1/x0) = A; the law then answers A + gain A,
+        // and the step from x1 is f gain A with f = min(1/(1-gain), 2).
+        const double f = std::min(1 / (1 - gain), 2.0);
+        EXPECT_NEAR(std::log(x / x0), A + f * gain * A, 1e-9) << "gain " << gain;
+        if (gain == 0.5) EXPECT_NEAR(std::log(x / x0), A / (1 - gain), 1e-9);
+    }
 }
 
 }  // namespace

@@ -240,6 +240,41 @@ TEST(ImplicitSolve, CorrectedOlderFactorsSolveLikeOwnFactors) {
 // long time steps, above 1 when the inductances dominate.  Where it is below
 // 1, iterating the explicit scheme (full weight) reaches the implicit
 // solution.
+// The first resistance iteration of a step with temperatures cannot end the
+// step: it is solved to a hundredth of CsAcc only.  The next iteration, on
+// the same band and right-hand side, does not take that result as it
+// stands but goes on from it to the full tolerance.
+TEST(ImplicitSolve, FirstPassToAHundredthThenTheFullTolerance) {
+    Model m;
+    physical_cable(m, 6, 2, 1e-6, 11u);
+    m.Opt_Temp = 1;
+    m.Opt_RsCalc = 2;
+    Dense d;
+    const std::vector<double> first = solve_implicit(m, &d);
+    const double exact_err = max_diff(first, dense_solve(d));
+    EXPECT_LE(m.Stats.ResNet, 1e-2 * m.CsAcc);
+    EXPECT_NEAR(m.Stats.TolNet, 1e-2 * m.CsAcc, 1e-12 * m.CsAcc);
+    ASSERT_GT(m.Stats.ResNet, 1e-3 * m.CsAcc) << "the case must leave a first-pass residual";
+    EXPECT_GT(exact_err, 1e-4 * m.CsAcc);
+
+    m.NrItRs = 2;
+    const std::vector<double> second = solve_implicit(m);
+    EXPECT_GT(m.Stats.NrKrylovLast, 0) << "the first pass's result taken as final";
+    EXPECT_LE(m.Stats.ResNet, 1e-3 * m.CsAcc);
+    EXPECT_LT(max_diff(second, dense_solve(d)), 1e-3 * m.CsAcc);
+    const std::vector<double> third = solve_implicit(m);
+    EXPECT_EQ(m.Stats.NrKrylovLast, 0) << "a full-tolerance result stands";
+    EXPECT_EQ(max_diff(second, third), 0.0);
+
+    // Constant resistivity: the first iteration may end the step.
+    Model c;
+    physical_cable(c, 6, 2, 1e-6, 11u);
+    c.Opt_Temp = 1;
+    c.Opt_RsCalc = 1;
+    solve_implicit(c);
+    EXPECT_LE(c.Stats.ResNet, 1e-3 * c.CsAcc);
+}
+
 TEST(ImplicitSolve, ExplicitSchemeConvergesOnlyAtLongSteps) {
     for (double dt : {1e-6, 1.0}) {
         Model m;
