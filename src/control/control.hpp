@@ -57,9 +57,9 @@ void cs_estimate(Model& m);
 
 // --- convergence control ---------------------------------------------------------
 void iteration_yn(Model& m);
-// The resistance iteration under way cannot end its time step, whatever
-// its changes: its result only starts the iteration.
-bool first_pass_never_converges(const Model& m);
+// The resistance iteration under way cannot end its time step, whatever its
+// network solution gives (judged before that solution).
+bool iteration_cannot_converge(const Model& m);
 void saturation_check(Model& m);
 void define_prev_min_max(Model& m);
 // One row of the convergency file, as written after an inner iteration.

@@ -48,21 +48,26 @@ int decide(const Model& m) {
     if (m.Opt_Temp == 0) {
         if (m.Opt_SF == 0 || m.Opt_SF == 2) return inductive_check(m);
         if (m.NrItRs == 1) return below_saturation(m) ? inductive_check(m) : 0;
-    } else if (first_pass_never_converges(m)) {
-        return 0;
+    } else if (m.NrItRs == 1) {
+        return 0;  // with temperatures on, the first pass never converges
     }
     return counters_settled(m) ? inductive_check(m) : 0;
 }
 
 }  // namespace
 
-// With temperatures on, the first resistance iteration never converges (the
-// earlier tests decide for constant resistivity, equal currents and the
-// uniform first step).
-bool first_pass_never_converges(const Model& m) {
+// Before the network solution of a resistance iteration, whether the
+// decision after it must be "not converged", from what that decision reads
+// and is already known: with temperatures on, the first iteration never
+// converges, and nor does one whose resistances (computed before the
+// solution) have moved by more than RhoAcc while some section is resistive.
+// Runs whose decision rests on other tests (constant resistivity, equal
+// currents, the uniform first step, no temperatures) are never judged here.
+bool iteration_cannot_converge(const Model& m) {
     if (m.Opt_RsCalc == 1 || m.Opt_UnifCur1 == 2) return false;
     if (m.NTS == 0 && m.Opt_UnifCur1 == 1) return false;
-    return m.Opt_Temp != 0 && m.NrItRs == 1;
+    if (m.Opt_Temp == 0) return false;
+    return m.NrItRs == 1 || (m.NrSecRes != 0 && m.NrRsCh != 0);
 }
 
 void write_convergency_row(Model& m) {

@@ -69,6 +69,50 @@ TEST_F(Convergence, TemperaturesOnNeverConvergeAtTheFirstPass) {
     EXPECT_EQ(m.ConvYN, 0);
 }
 
+// What the network solution is told before it runs: the iteration cannot
+// end its step.  Over the options and counters the decision reads (every
+// other counter settled, so that only these decide), "cannot" is never
+// followed by a converged decision, and it is said where it should be.
+TEST_F(Convergence, CannotConvergeIsNeverFollowedByConvergence) {
+    int said = 0;
+    for (int rs : {1, 2, 3})
+        for (int temp : {0, 1})
+            for (int unif : {0, 1, 2})
+                for (int nts : {0, 3})
+                    for (int it : {1, 2})
+                        for (int sec : {0, 2})
+                            for (int ch : {0, 1}) {
+                                m.Opt_RsCalc = rs;
+                                m.Opt_Temp = temp;
+                                m.Opt_UnifCur1 = unif;
+                                m.NTS = nts;
+                                m.NrItRs = it;
+                                m.NrSecRes = sec;
+                                m.NrRsCh = ch;
+                                m.IndUnch = 1;
+                                m.NrCsCh = m.NrTsCh = m.NrTHsCh = 0;
+                                const bool cannot = iteration_cannot_converge(m);
+                                iteration_yn(m);
+                                if (cannot) {
+                                    ++said;
+                                    EXPECT_EQ(m.ConvYN, 0) << rs << temp << unif << nts << it << sec << ch;
+                                }
+                            }
+    EXPECT_GT(said, 0);
+    m.Opt_RsCalc = 2;
+    m.Opt_Temp = 1;
+    m.Opt_UnifCur1 = 0;
+    m.NTS = 3;
+    m.NrItRs = 2;
+    m.NrSecRes = 2;
+    m.NrRsCh = 1;
+    EXPECT_TRUE(iteration_cannot_converge(m));
+    m.NrRsCh = 0;
+    EXPECT_FALSE(iteration_cannot_converge(m)) << "the currents and temperatures decide";
+    m.NrItRs = 1;
+    EXPECT_TRUE(iteration_cannot_converge(m));
+}
+
 TEST_F(Convergence, SelfFieldShortcutAtTheFirstPass) {
     m.Opt_RsCalc = 2;
     m.Opt_Temp = 0;
