@@ -83,12 +83,14 @@ void transition_resistances(Model& m) {
 // fixed point of the section: 1 where the law's value does not move with
 // the input, 1/(1 + n a) for the power law.  A gain between 0 and 1 (a
 // section that heats itself: more resistance, more heat, a lower critical
-// current) asks for a step longer than the law's value; it is allowed up
-// to kMaxGainStep times, since such sections otherwise creep towards their
-// value by a tenth of the way per iteration, and the secant of a coupled
-// section may overshoot.  The factor is bounded to [c/64, kMaxGainStep], c
-// the factor of the relaxation level; a gain of 1 or more (a section
-// running away) takes the full step.  Where the gain is not measured (the
+// current) asks for a step longer than the law's change; it is allowed up
+// to kMaxGainStep times that change.  Without it such sections creep
+// towards their value by a tenth of the way per iteration; the full secant
+// step overshoots where neighbouring sections interact (on a 28-strand
+// heater quench, bounds of 4 and 8 took more iterations than 2).  The
+// factor is bounded to [c/64, kMaxGainStep], c the factor of the
+// relaxation level; a gain of 1 or more (a section running away) takes the
+// full step.  Where the gain is not measured (the
 // first iteration of a level, or no change) the level's factor relaxes
 // linearly, as in the older scheme.
 constexpr double kMaxGainStep = 2.0;

@@ -531,9 +531,11 @@ void solve_array_implicit(Model& m) {
     const System sys = system_of(m, std::move(b), corrected ? &upd : nullptr);
     Vec x = initial_guess(m);
     GmresResult g = gmres_solve(sys, x);
-    if (corrected && g.res <= g.tol) {
+    if (corrected && g.res <= g.tol && !interim_solution(m)) {
         // The corrected factors stood for the band's inverse: the residual
-        // once more with the band's own coefficients.
+        // once more with the band's own coefficients.  An interim solution
+        // is not checked: the solution that may end the step is, and it
+        // goes on from the interim one to the band's own residual.
         Vec z(x.size());
         g.res = preconditioned_residual(sys, x, z, true);
     }
