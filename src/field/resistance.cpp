@@ -90,9 +90,9 @@ void transition_resistances(Model& m) {
 // heater quench, bounds of 4 and 8 took more iterations than 2).  The
 // factor is bounded to [c/64, kMaxGainStep], c the factor of the
 // relaxation level; a gain of 1 or more (a section running away) takes the
-// full step.  Where the gain is not measured (the
-// first iteration of a level, or no change) the level's factor relaxes
-// linearly, as in the older scheme.
+// full step.  Where the gain is not measured (the first iteration of a
+// level, or no change) the level's factor relaxes linearly, as in the older
+// scheme.
 constexpr double kMaxGainStep = 2.0;
 
 double gain_factor(Model& m, int b, int s, double in, double out, double c, bool measured) {

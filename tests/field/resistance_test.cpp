@@ -47,6 +47,28 @@ protected:
             for (int s = 2; s <= m.NS_2m1; ++s) m.Rs(b, s) = m.Rs_prev(b, s) = rsmin(s);
     }
     double rsmin(int s) const { return m.RhoMin * m.l_div_a(s); }
+    // Two resistance iterations of the coupled step on section (1, 3) from
+    // x0, the current of each iteration given by its input resistance;
+    // returns the resistance the second one gives.
+    template <class Current>
+    double two_gain_iterations(double x0, Current current) {
+        m.CoupledStep = 1;
+        m.RhoIc = 1e-14;
+        m.FRsLim = 1e30;
+        m.CntR = 1;
+        m.NTS = 3;
+        double x = x0;
+        m.Rs_prev.fill(0.0);
+        m.Rs_prev(1, 3) = x;
+        for (int it = 1; it <= 2; ++it) {
+            m.NrItRs = it;
+            m.Cs(1, 3) = current(x);
+            m.Rs(1, 3) = x;
+            rs_calculation(m);
+            x = m.Rs(1, 3);
+        }
+        return x;
+    }
     double rmat(int s) const { return kRhoCu * m.Length_s(s) / 3e-7; }
     void special(int b, int s, double R) {
         m.NrRhoSp = 1;
@@ -228,26 +250,11 @@ TEST_F(Resistance, UniformStartKeepsTheCounts) {
 // its current to its neighbours), the second iteration lands on the fixed
 // point, where the level's factor alone would crawl or overshoot.
 TEST_F(Resistance, GainRelaxationStepsToTheFixedPointOfASection) {
-    m.CoupledStep = 1;
-    m.RhoIc = 1e-14;
-    m.FRsLim = 1e30;
-    m.CntR = 1;
-    m.NTS = 3;
-    const double l = m.l_div_a(3);
     // ln y = ln(RhoIc l) + 20 ln(I/Ic): the law's output for the current
     // I(x) = 600 (x / x0)^(-0.05), a gain of -1 in ln Rs.
-    const double x0 = 1e-14 * l;
-    auto current = [&](double x) { return 600 * std::pow(x / x0, -0.05); };
-    double x = x0;  // input of the first iteration
-    m.Rs_prev.fill(0.0);
-    m.Rs_prev(1, 3) = x;
-    for (int it = 1; it <= 2; ++it) {
-        m.NrItRs = it;
-        m.Cs(1, 3) = current(x);
-        m.Rs(1, 3) = x;
-        rs_calculation(m);
-        x = m.Rs(1, 3);
-    }
+    const double x0 = 1e-14 * m.l_div_a(3);
+    const double x =
+        two_gain_iterations(x0, [&](double r) { return 600 * std::pow(r / x0, -0.05); });
     // Fixed point: ln x = ln x0 + 20 ln(600/500) - ln(x/x0), i.e.
     // x = x0 (1.2)^10; the first iteration takes the law's value (level 1),
     // the second the secant step of factor 1/2.
@@ -260,30 +267,18 @@ TEST_F(Resistance, GainRelaxationStepsToTheFixedPointOfASection) {
 // (secant factor 5) it goes at most twice the law's step, the bound against
 // overshooting where sections interact.
 TEST_F(Resistance, GainRelaxationStepsBeyondTheLawOnASelfHeatingSection) {
-    m.CoupledStep = 1;
-    m.RhoIc = 1e-14;
-    m.FRsLim = 1e30;
-    m.CntR = 1;
-    m.NTS = 3;
-    const double l = m.l_div_a(3), x0 = 1e-14 * l, A = 20 * std::log(1.2);
+    const double x0 = 1e-14 * m.l_div_a(3), A = 20 * std::log(1.2);
     for (double gain : {0.5, 0.8}) {
         // ln y = ln x0 + A + gain ln(x / x0): current I(x) = 600 (x/x0)^(gain/20)
-        auto current = [&](double x) { return 600 * std::pow(x / x0, gain / 20); };
-        double x = x0;
-        m.Rs_prev.fill(0.0);
-        m.Rs_prev(1, 3) = x;
-        for (int it = 1; it <= 2; ++it) {
-            m.NrItRs = it;
-            m.Cs(1, 3) = current(x);
-            m.Rs(1, 3) = x;
-            rs_calculation(m);
-            x = m.Rs(1, 3);
-        }
+        const double x =
+            two_gain_iterations(x0, [&](double r) { return 600 * std::pow(r / x0, gain / 20); });
         // first iteration: ln(x1/x0) = A; the law then answers A + gain A,
         // and the step from x1 is f gain A with f = min(1/(1-gain), 2).
         const double f = std::min(1 / (1 - gain), 2.0);
         EXPECT_NEAR(std::log(x / x0), A + f * gain * A, 1e-9) << "gain " << gain;
-        if (gain == 0.5) EXPECT_NEAR(std::log(x / x0), A / (1 - gain), 1e-9);
+        if (gain == 0.5) {
+            EXPECT_NEAR(std::log(x / x0), A / (1 - gain), 1e-9);
+        }
     }
 }
 

@@ -236,10 +236,6 @@ TEST(ImplicitSolve, CorrectedOlderFactorsSolveLikeOwnFactors) {
     EXPECT_EQ(m.A_LU.StaleKrylov, m.Stats.NrKrylovLast);
 }
 
-// Error propagation of the explicit scheme, by power iteration: below 1 at
-// long time steps, above 1 when the inductances dominate.  Where it is below
-// 1, iterating the explicit scheme (full weight) reaches the implicit
-// solution.
 // A resistance iteration of the coupled step that cannot end its time step
 // (the first one with temperatures, or one whose resistances have just
 // moved) is solved to a hundredth of CsAcc only.  The next iteration, on the
@@ -295,6 +291,10 @@ TEST(ImplicitSolve, InterimIterationsToAHundredthThenTheFullTolerance) {
     }
 }
 
+// Error propagation of the explicit scheme, by power iteration: below 1 at
+// long time steps, above 1 when the inductances dominate.  Where it is below
+// 1, iterating the explicit scheme (full weight) reaches the implicit
+// solution.
 TEST(ImplicitSolve, ExplicitSchemeConvergesOnlyAtLongSteps) {
     for (double dt : {1e-6, 1.0}) {
         Model m;
